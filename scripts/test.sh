@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Sets everything up and runs every test: the suite built with g++, the suite built with clang
+# under AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for a bounded time.
+# Warnings are errors in all builds.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh test
+jobs="$(nproc)"
+fuzz_seconds="${KORR_FUZZ_SECONDS:-30}"
+
+echo "== g++: build and test"
+cmake -S . -B build/gcc -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ \
+    -DKORR_WERROR=ON >/dev/null
+cmake --build build/gcc -j"$jobs"
+ctest --test-dir build/gcc --output-on-failure -j"$jobs"
+
+echo "== clang with AddressSanitizer and UndefinedBehaviorSanitizer: build and test"
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+    -DKORR_WERROR=ON -DKORR_SANITIZE=ON -DKORR_BENCHMARKS=OFF >/dev/null
+cmake --build build/asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build/asan --output-on-failure -j"$jobs"
+
+echo "== fuzz targets (${fuzz_seconds} s each)"
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+    -DKORR_WERROR=ON -DKORR_FUZZ=ON -DKORR_TESTS=OFF -DKORR_BENCHMARKS=OFF >/dev/null
+cmake --build build/fuzz -j"$jobs"
+for target in build/fuzz/tests/fuzz/fuzz_*; do
+    [ -x "$target" ] || continue
+    name="$(basename "$target")"
+    corpus="build/fuzz/corpus/$name"
+    mkdir -p "$corpus"
+    seeds="tests/fuzz/seeds/${name#fuzz_}"
+    echo "-- $name"
+    if [ -d "$seeds" ]; then
+        "$target" -max_total_time="$fuzz_seconds" -print_final_stats=0 "$corpus" "$seeds" 2>&1 | tail -n 3
+    else
+        "$target" -max_total_time="$fuzz_seconds" -print_final_stats=0 "$corpus" 2>&1 | tail -n 3
+    fi
+done
+echo "All builds, tests and fuzz runs passed."

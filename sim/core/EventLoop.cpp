@@ -1,0 +1,69 @@
+#include "core/EventLoop.h"
+
+#include <algorithm>
+
+namespace korrsim {
+
+namespace {
+auto FindAction(std::vector<std::pair<uint64_t, EventLoop::Action>>& actions, uint64_t id) {
+    return std::lower_bound(actions.begin(), actions.end(), id,
+                            [](const auto& entry, uint64_t key) { return entry.first < key; });
+}
+}  // namespace
+
+uint64_t EventLoop::At(TimeUs when, Action action) {
+    if (when < now_) when = now_;
+    uint64_t id = ++nextSeq_;
+    queue_.push(Entry{.when = when, .seq = id, .id = id});
+    actions_.emplace_back(id, std::move(action));  // ids grow, so the vector stays sorted
+    return id;
+}
+
+void EventLoop::Cancel(uint64_t id) {
+    auto it = FindAction(actions_, id);
+    if (it != actions_.end() && it->first == id) actions_.erase(it);
+}
+
+void EventLoop::DropCancelled() {
+    while (!queue_.empty()) {
+        auto it = FindAction(actions_, queue_.top().id);
+        if (it != actions_.end() && it->first == queue_.top().id) return;
+        queue_.pop();
+    }
+}
+
+std::optional<TimeUs> EventLoop::NextEventTime() {
+    DropCancelled();
+    if (queue_.empty()) return std::nullopt;
+    return queue_.top().when;
+}
+
+bool EventLoop::RunNext(TimeUs until) {
+    DropCancelled();
+    if (queue_.empty() || queue_.top().when > until) return false;
+    Entry e = queue_.top();
+    queue_.pop();
+    auto it = FindAction(actions_, e.id);
+    Action action = std::move(it->second);
+    actions_.erase(it);
+    if (e.when > now_) now_ = e.when;
+    action();
+    return true;
+}
+
+void EventLoop::RunUntil(TimeUs until) {
+    while (RunNext(until)) {
+    }
+    if (until > now_) now_ = until;
+}
+
+bool EventLoop::RunUntil(TimeUs until, const std::function<bool()>& done) {
+    if (done()) return true;
+    while (RunNext(until)) {
+        if (done()) return true;
+    }
+    if (until > now_) now_ = until;
+    return done();
+}
+
+}  // namespace korrsim

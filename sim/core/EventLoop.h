@@ -1,0 +1,56 @@
+#pragma once
+// Time for the simulated devices: a queue of actions, each at an instant in microseconds.
+// Virtual time jumps from action to action; the pseudo-terminal server runs the same queue
+// against the real clock.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <queue>
+#include <vector>
+
+namespace korrsim {
+
+using TimeUs = uint64_t;
+inline constexpr TimeUs kUsPerMs = 1000;
+
+class EventLoop {
+public:
+    using Action = std::function<void()>;
+
+    TimeUs Now() const { return now_; }
+    // Schedules an action; actions due at the same instant run in the order they were added.
+    uint64_t At(TimeUs when, Action action);
+    uint64_t After(TimeUs delay, Action action) { return At(now_ + delay, std::move(action)); }
+    void Cancel(uint64_t id);
+
+    // Runs every action due up to `until`, in order; time then stands at `until`.
+    void RunUntil(TimeUs until);
+    // Runs actions in order until `done` holds after one of them, or time reaches `until`.
+    // Time stands at the instant of the action that made `done` true. Returns done().
+    bool RunUntil(TimeUs until, const std::function<bool()>& done);
+    // Runs the next due action if it is due by `until`; false when none is.
+    bool RunNext(TimeUs until);
+
+    std::optional<TimeUs> NextEventTime();
+    // Sets the time directly (the real-time server follows the wall clock). Never backwards.
+    void SetNow(TimeUs now) {
+        if (now > now_) now_ = now;
+    }
+
+private:
+    struct Entry {
+        TimeUs when;
+        uint64_t seq;
+        uint64_t id;
+        bool operator>(const Entry& o) const { return when != o.when ? when > o.when : seq > o.seq; }
+    };
+    void DropCancelled();
+
+    TimeUs now_ = 0;
+    uint64_t nextSeq_ = 0;
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> queue_;
+    std::vector<std::pair<uint64_t, Action>> actions_;  // id -> action, sorted by id
+};
+
+}  // namespace korrsim

@@ -1,0 +1,55 @@
+#include "models/Flash.h"
+
+#include <algorithm>
+
+namespace korrsim {
+
+Flash::Flash(const FlashLayout& layout) : layout_(layout), bytes_(layout.size, 0xFF) {}
+
+bool Flash::Mapped(uint32_t address) const {
+    const uint32_t infoEnd = layout_.infoStart + layout_.infoSegments * layout_.infoSegmentSize;
+    if (address >= layout_.infoStart && address < infoEnd) return true;
+    return address >= layout_.mainStart && address <= layout_.mainEnd && address < bytes_.size();
+}
+
+bool Flash::EraseSegment(uint32_t address) {
+    if (InLoaderArea(address) || !Mapped(address)) return false;
+    uint32_t start;
+    uint32_t size;
+    const uint32_t infoEnd = layout_.infoStart + layout_.infoSegments * layout_.infoSegmentSize;
+    if (address >= layout_.infoStart && address < infoEnd) {
+        size = layout_.infoSegmentSize;
+        start = layout_.infoStart + (address - layout_.infoStart) / size * size;
+    } else {
+        size = kMainSegmentSize;
+        start = address / size * size;
+    }
+    for (uint32_t a = start; a < start + size && a < bytes_.size(); ++a) {
+        if (!InLoaderArea(a)) bytes_[a] = 0xFF;
+    }
+    return true;
+}
+
+bool Flash::Program(uint32_t address, uint8_t value) {
+    if (InLoaderArea(address) || !Mapped(address)) return false;
+    bytes_[address] &= value;
+    return bytes_[address] == value;
+}
+
+bool Flash::WriteVectors(const uint16_t vectors[16]) {
+    if (bytes_.size() < 0x10000) return false;
+    for (int i = 0; i < 16; ++i) {
+        uint32_t a = kVectorTable + 2u * static_cast<uint32_t>(i);
+        bytes_[a] = static_cast<uint8_t>(vectors[i] & 0xFF);
+        bytes_[a + 1] = static_cast<uint8_t>(vectors[i] >> 8);
+    }
+    return true;
+}
+
+void Flash::Load(uint32_t address, const uint8_t* data, size_t count) {
+    for (size_t i = 0; i < count && address + i < bytes_.size(); ++i) bytes_[address + i] = data[i];
+}
+
+void Flash::EraseAll() { std::fill(bytes_.begin(), bytes_.end(), 0xFF); }
+
+}  // namespace korrsim

@@ -1,0 +1,94 @@
+#include <cstring>
+
+#include "bsl/KorrBSLHost.h"
+#include "common/FixedText.h"
+#include "serial/Clock.h"
+
+namespace korr {
+
+namespace {
+
+constexpr const char* kTag = "KorrBSL";
+constexpr uint32_t kReplyWaitMs = 1000;
+constexpr uint32_t kReplyChars = kBSLReplyCapacity - 1;
+
+int32_t ClassifyReply(const char* reply, uint32_t received, int32_t transportError) {
+    if (received == 0) return -21;
+    if (reply[0] == '+' || (received > 1 && reply[1] == '+')) return static_cast<int32_t>(received);
+    if (reply[0] == '-' || reply[0] == '?') return -1;
+    return transportError < 0 ? transportError : -1;
+}
+
+}  // namespace
+
+uint32_t BSLCheckValue(const char* letterAndFields, size_t length) {
+    uint32_t sum = '.';
+    for (size_t i = 0; i < length; ++i) sum += static_cast<unsigned char>(letterAndFields[i]);
+    return sum % 0xFFFF;
+}
+
+int32_t KorrBSLHost::BSLCommand(char command, const char* payload, uint32_t length,
+                                char terminator, char* reply, uint32_t* elapsedMs) {
+    if (!connected) return -21;
+    if (length > kBSLMaxPayload) return -11;
+    if (reply == nullptr || (payload == nullptr && command != 'g')) return -10;
+    if (payload == nullptr) length = 0;
+    // A payload shorter than its stated length ends at its NUL.
+    length = static_cast<uint32_t>(strnlen(payload != nullptr ? payload : "", length));
+
+    char fields[kBSLMaxPayload + 1];
+    CopyText(fields, payload != nullptr ? payload : "", length);
+    return Exchange(command, fields, terminator, reply, elapsedMs);
+}
+
+int32_t KorrBSLHost::BSLCommand(char command, const uint32_t* numbers, uint32_t count,
+                                char terminator, char* reply, uint32_t* elapsedMs,
+                                bool fiveDigit) {
+    if (!connected) return -21;
+    if (count > kBSLMaxNumbers) return -11;
+    if (count > 0 && numbers == nullptr) return -10;
+
+    char fields[kBSLMaxNumbers * 5 + 1] = {};
+    size_t used = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        // The loader's fields are 4 or 5 digits; wider values would change the frame's shape.
+        uint32_t value = numbers[i] & (fiveDigit ? 0xFFFFFu : 0xFFFFu);
+        used += FormatText(fields + used, sizeof fields - used, fiveDigit ? "%05X" : "%04X", value);
+    }
+    return Exchange(command, fields, terminator, reply, elapsedMs);
+}
+
+int32_t KorrBSLHost::Exchange(char command, const char* fields, char terminator, char* reply,
+                              uint32_t* elapsedMs) {
+    char* frame = frameBuffer.data();
+    size_t n = FormatText(frame, frameBuffer.size(), "%c%s", command, fields);
+    n += FormatText(frame + n, frameBuffer.size() - n, "%c%04X\r", '.', BSLCheckValue(frame, n));
+
+    char localReply[kBSLReplyCapacity];
+    if (reply == nullptr) reply = localReply;
+    const uint32_t start = TickMs();
+    KSPurge(port);
+
+    int32_t transportError = 0;
+    uint32_t received = 0;
+    int32_t r = KSWrite(port, frame, static_cast<uint32_t>(n));
+    if (r < 0) {
+        transportError = r;
+        if (log != nullptr)
+            log->Print(LOG_ERROR, kTag, "BSLCommand got unexpected response (%d) from KCommWrite", r);
+    } else if ((r = KSWait(port, kReplyWaitMs, terminator)) < 0) {
+        transportError = r;
+        if (log != nullptr)
+            log->Print(LOG_ERROR, kTag, "BSLCommand got unexpected response (%d) from KCommWait", r);
+    } else if ((r = KSRead(port, reply, kReplyChars, &received)) < 0) {
+        transportError = r;
+        received = 0;
+        if (log != nullptr)
+            log->Print(LOG_ERROR, kTag, "BSLCommand got unexpected response (%d) from KCommRead", r);
+    }
+    reply[received] = '\0';
+    if (elapsedMs != nullptr) *elapsedMs = TickMs() - start;
+    return ClassifyReply(reply, received, transportError);
+}
+
+}  // namespace korr

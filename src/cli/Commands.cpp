@@ -1,0 +1,19 @@
+#include "cli/Commands.h"
+
+#include <cstdio>
+
+namespace korrcli {
+
+void RegisterCommands(CLI::App& /*app*/, Commands& /*commands*/) {
+    // Subcommands register here.
+}
+
+int RunSelected(CLI::App& app, Commands& commands) {
+    for (auto& [sub, run] : commands.entries) {
+        if (sub->parsed()) return run();
+    }
+    std::fputs(app.help().c_str(), stdout);
+    return kExitOk;
+}
+
+}  // namespace korrcli

@@ -1,0 +1,42 @@
+// Whatever a loader (or line noise) answers, a loader command classifies it without harm.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "bsl/KorrBSLHost.h"
+#include "core/Device.h"
+#include "host/SimBench.h"
+
+namespace {
+
+class Replier : public korrsim::Device {
+public:
+    Replier(korrsim::Link& link, std::string reply) : link_(link), reply_(std::move(reply)) {
+        link_.AttachDevice(this);
+    }
+    ~Replier() override { link_.AttachDevice(nullptr); }
+    void OnByte(uint8_t byte) override {
+        if (byte == '\r') link_.DeviceSend(reply_);
+    }
+
+private:
+    korrsim::Link& link_;
+    std::string reply_;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) return 0;
+    korrsim::SimBench bench;
+    Replier device(bench.Line(), std::string(reinterpret_cast<const char*>(data + 1), size - 1));
+    korr::KorrBSLHost host(nullptr);
+    if (korr::KSOpen(host.port, bench.Port(), 9600) != 1) return 0;
+    host.connected = true;
+    char reply[korr::kBSLReplyCapacity];
+    uint32_t elapsed = 0;
+    const char terminator = (data[0] & 1) ? '+' : '\r';
+    int32_t r = host.BSLCommand('g', nullptr, 0, terminator, reply, &elapsed);
+    if (r > static_cast<int32_t>(korr::kBSLReplyCapacity - 1)) __builtin_trap();
+    return 0;
+}
