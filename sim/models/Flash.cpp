@@ -6,26 +6,29 @@ namespace korrsim {
 
 Flash::Flash(const FlashLayout& layout) : layout_(layout), bytes_(layout.size, 0xFF) {}
 
+bool Flash::InMain(uint32_t address) const {
+    return address >= layout_.mainStart && address <= layout_.mainEnd && address < bytes_.size();
+}
+
 bool Flash::Mapped(uint32_t address) const {
     const uint32_t infoEnd = layout_.infoStart + layout_.infoSegments * layout_.infoSegmentSize;
     if (address >= layout_.infoStart && address < infoEnd) return true;
-    return address >= layout_.mainStart && address <= layout_.mainEnd && address < bytes_.size();
+    return InMain(address);
 }
 
 bool Flash::EraseSegment(uint32_t address) {
     if (InLoaderArea(address) || !Mapped(address)) return false;
-    uint32_t start;
-    uint32_t size;
     const uint32_t infoEnd = layout_.infoStart + layout_.infoSegments * layout_.infoSegmentSize;
     if (address >= layout_.infoStart && address < infoEnd) {
-        size = layout_.infoSegmentSize;
-        start = layout_.infoStart + (address - layout_.infoStart) / size * size;
-    } else {
-        size = kMainSegmentSize;
-        start = address / size * size;
+        const uint32_t size = layout_.infoSegmentSize;
+        const uint32_t start = layout_.infoStart + (address - layout_.infoStart) / size * size;
+        for (uint32_t a = start; a < start + size; ++a) bytes_[a] = 0xFF;
+        return true;
     }
-    for (uint32_t a = start; a < start + size && a < bytes_.size(); ++a) {
-        if (!InLoaderArea(a)) bytes_[a] = 0xFF;
+    // A main segment that straddles the edge of main memory erases only its mapped part.
+    const uint32_t start = address / kMainSegmentSize * kMainSegmentSize;
+    for (uint32_t a = start; a < start + kMainSegmentSize && a < bytes_.size(); ++a) {
+        if (!InLoaderArea(a) && InMain(a)) bytes_[a] = 0xFF;
     }
     return true;
 }

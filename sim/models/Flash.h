@@ -49,8 +49,11 @@ public:
         return address >= kLoaderAreaStart && address <= kLoaderAreaEnd;
     }
 
-private:
+    // Information memory or main memory (the loader area included; it refuses on its own).
     bool Mapped(uint32_t address) const;
+    bool InMain(uint32_t address) const;
+
+private:
 
     FlashLayout layout_;
     std::vector<uint8_t> bytes_;

@@ -1,0 +1,37 @@
+#include "models/BootFirmware.h"
+
+namespace korrsim {
+
+namespace {
+constexpr size_t kMaxLine = 64;
+constexpr TimeUs kReplyDelay = 5 * kUsPerMs;
+}  // namespace
+
+void BootFirmware::OnByte(uint8_t byte) {
+    if (byte == '\r') {
+        HandleLine();
+        line_.clear();
+    } else if (byte != '\n' && line_.size() < kMaxLine) {
+        line_.push_back(static_cast<char>(byte));
+    }
+}
+
+void BootFirmware::HandleLine() {
+    if (line_ != "boot VLUX") return;
+    ++bootCommands_;
+    if (loaderMissing_) {
+        link_.Loop().After(kReplyDelay, [this] { link_.DeviceSend("KorrBSL MISSING\r\n"); });
+        return;
+    }
+    if (refusals_ > 0) {
+        --refusals_;
+        link_.Loop().After(kReplyDelay, [this] { link_.DeviceSend("ERROR\r\n"); });
+        return;
+    }
+    link_.Loop().After(kReplyDelay, [this] {
+        link_.DeviceSend("OK\r\n");
+        EnterLoader();
+    });
+}
+
+}  // namespace korrsim

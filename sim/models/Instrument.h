@@ -1,0 +1,78 @@
+#pragma once
+// A simulated instrument: its flash, its bootstrap loader and its application firmware on one
+// line. The firmware gets the line's bytes while it runs; its boot command hands the line to
+// the loader, which then runs at the type's loader baud. Once the loader has written the
+// vector table the instrument restarts, after its restart time, into whatever its flash holds:
+// an image that boots starts the firmware again at 9600 baud, anything else leaves the loader
+// waiting for a host.
+
+#include <cstdint>
+#include <memory>
+
+#include "core/Device.h"
+#include "core/Link.h"
+#include "models/BslLoader.h"
+#include "models/Flash.h"
+#include "models/InstrumentFirmware.h"
+#include "models/InstrumentTypes.h"
+
+namespace korrsim {
+
+class Instrument : public Device {
+public:
+    enum class Mode { Firmware, Loader, Restarting };
+
+    // Attaches itself to the line; the type must outlive the instrument.
+    Instrument(Link& link, const InstrumentType& type, int loaderVersion = 12);
+    ~Instrument() override;
+    Instrument(const Instrument&) = delete;
+    Instrument& operator=(const Instrument&) = delete;
+
+    // The firmware personality (owned). Without one, the firmware answers nothing.
+    void SetFirmware(std::unique_ptr<InstrumentFirmware> firmware);
+    // Replaces the default judgement of what the flash boots.
+    void SetBootCheck(BootCheck check) { bootCheck_ = std::move(check); }
+
+    // Power-up states: running firmware that left the factory as `image`, or sitting in the
+    // loader (Connected: a session is open and it answers '?'; Waiting: it prompts '$').
+    void RunFirmware(const BootImage& image);
+    void RunLoader(BslLoader::State state);
+
+    void OnByte(uint8_t byte) override;
+    void OnDtr(bool on) override;
+    void OnHostOpen() override;
+    void OnHostClose() override;
+
+    Mode CurrentMode() const { return mode_; }
+    const InstrumentType& Type() const { return type_; }
+    Flash& Memory() { return flash_; }
+    const Flash& Memory() const { return flash_; }
+    BslLoader& Loader() { return loader_; }
+    InstrumentFirmware* Firmware() { return firmware_.get(); }
+    // What the last start found in the flash (or the factory image of RunFirmware).
+    const BootImage& Booted() const { return booted_; }
+    // Vector tables written, i.e. updates the loader finished.
+    uint32_t Updates() const { return updates_; }
+
+    // The default judgement: the reset vector points at programmed flash.
+    static BootImage ResetVectorCheck(const Flash& flash);
+
+private:
+    void EnterLoader();
+    void Restart();
+    void Boot();
+    Device* Active();
+
+    Link& link_;
+    const InstrumentType& type_;
+    Flash flash_;
+    BslLoader loader_;
+    std::unique_ptr<InstrumentFirmware> firmware_;
+    BootCheck bootCheck_ = ResetVectorCheck;
+    BootImage booted_;
+    Mode mode_ = Mode::Firmware;
+    uint32_t updates_ = 0;
+    uint64_t restartEvent_ = 0;
+};
+
+}  // namespace korrsim

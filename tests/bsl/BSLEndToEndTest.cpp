@@ -1,0 +1,183 @@
+// The loader part of an update against the simulated instrument, start to restart, in virtual
+// time: the flash must end up holding exactly the image, and the instrument must boot it.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "bsl/LoaderRig.h"
+#include "core/Random.h"
+
+using namespace korr;
+using korrsim::Direction;
+using korrsim::Instrument;
+using korrtest::LoaderRig;
+
+namespace {
+
+// Connect, erase, program, vectors and disconnect, as an update runs them; the first failure
+// ends it.
+int32_t RunUpdate(LoaderRig& rig) {
+    const DeviceTypeRow& row = rig.Row();
+    KorrBSLHost& host = rig.host;
+    int32_t r = host.BSLConnect(rig.sim.Port(), row.loaderBaud, true, 3);
+    if (r >= 0)
+        r = host.BSLEraseINFO(row.infoStart, row.infoSegments, row.infoSegmentSize,
+                              row.twentyBitAddresses);
+    if (r >= 0) r = host.BSLEraseFlash(row.flashStart, row.flashEnd, row.twentyBitAddresses);
+    if (r >= 0) r = host.BSLSendFirmware(row.twentyBitAddresses);
+    if (r >= 0) r = host.BSLSendVectors();
+    host.BSLDisconnect();
+    return r;
+}
+
+// Old firmware everywhere the update erases.
+void FillWithOldFirmware(korrsim::Flash& flash) {
+    korrsim::Random random(99);
+    const korrsim::FlashLayout& l = flash.Layout();
+    std::vector<uint8_t> junk(l.size);
+    for (uint8_t& b : junk) b = random.Byte();
+    const uint32_t infoEnd = l.infoStart + l.infoSegments * l.infoSegmentSize;
+    flash.Load(l.infoStart, junk.data() + l.infoStart, infoEnd - l.infoStart);
+    flash.Load(l.mainStart, junk.data() + l.mainStart, korrsim::kLoaderAreaStart - l.mainStart);
+    if (l.size > 0x10000) flash.Load(0x10000, junk.data() + 0x10000, l.size - 0x10000);
+}
+
+// The flash holds the image's bytes, 0xFF in the rest of the erased ranges, and the vectors.
+void ExpectProgrammed(LoaderRig& rig) {
+    const DeviceTypeRow& row = rig.Row();
+    const korrsim::Flash& flash = rig.sim.Memory();
+    std::map<uint32_t, uint8_t> image = korrtest::ImageBytes(rig.host.image.text);
+    auto expected = [&](uint32_t a) {
+        auto it = image.find(a);
+        return it != image.end() ? it->second : uint8_t{0xFF};
+    };
+    const uint32_t infoEnd = row.infoStart + row.infoSegments * row.infoSegmentSize;
+    for (uint32_t a = row.infoStart; a < infoEnd; ++a) {
+        ASSERT_EQ(flash.Read(a), expected(a)) << std::hex << a;
+    }
+    for (uint32_t a = row.flashStart; a <= row.flashEnd; ++a) {
+        if (korrsim::Flash::InLoaderArea(a)) continue;
+        ASSERT_EQ(flash.Read(a), expected(a)) << std::hex << a;
+    }
+    for (int i = 0; i < kVectorCount; ++i) {
+        EXPECT_EQ(flash.Word(kVectorBase + 2u * i), rig.host.image.vectors[i]) << i;
+    }
+}
+
+struct Target {
+    const char* type;
+    std::function<FirmwareImage()> image;
+};
+
+FirmwareImage TwentyBitImage() {
+    FirmwareImage image;
+    image.text = "@02100" + korrtest::PatternWords(5000, 3) + "@10000" +
+                 korrtest::PatternWords(777, 4) + "@1FE00" + korrtest::PatternWords(256, 5);
+    for (uint32_t& v : image.vectors) v = kUnsetVector;
+    image.vectors[15] = 0x2100;
+    return image;
+}
+
+TEST(LoaderUpdate, ProgramsExactlyTheImageAndBootsIt) {
+    const Target targets[] = {{"QS7", korrtest::BuiltInShapedImage}, {"QE8", TwentyBitImage}};
+    for (const Target& t : targets) {
+        SCOPED_TRACE(t.type);
+        LoaderRig rig(t.type);
+        FillWithOldFirmware(rig.sim.Memory());
+        rig.host.image = t.image();
+        ASSERT_GT(RunUpdate(rig), 0);
+        ExpectProgrammed(rig);
+
+        EXPECT_EQ(rig.sim.Target().CurrentMode(), Instrument::Mode::Restarting);
+        rig.sim.RunFor(rig.sim.Target().Type().restart);
+        EXPECT_EQ(rig.sim.Target().CurrentMode(), Instrument::Mode::Firmware);
+        EXPECT_TRUE(rig.sim.Target().Booted().runnable);
+        EXPECT_EQ(rig.sim.Line().DeviceBaud(), 9600u);
+        EXPECT_EQ(rig.sim.Target().Updates(), 1u);
+    }
+}
+
+TEST(LoaderUpdate, TakesAboutAsLongAsTheWireAt9600) {
+    LoaderRig rig;
+    rig.host.image = korrtest::BuiltInShapedImage();
+    ASSERT_GT(RunUpdate(rig), 0);
+    // About 62 000 characters at 960 a second, plus the erase and the handshake pauses.
+    EXPECT_GT(rig.sim.Bench().NowMs(), 60'000.0);
+    EXPECT_LT(rig.sim.Bench().NowMs(), 110'000.0);
+}
+
+TEST(LoaderUpdate, ErasedFlashKeepsTheLoaderWaiting) {
+    LoaderRig rig;
+    rig.host.image = korrtest::BuiltInShapedImage();
+    rig.host.image.text = "@01100";  // nothing to program: the reset vector points at 0xFFFF
+    ASSERT_GT(RunUpdate(rig), 0);
+    rig.sim.RunFor(rig.sim.Target().Type().restart);
+    EXPECT_EQ(rig.sim.Target().CurrentMode(), Instrument::Mode::Loader);
+    EXPECT_EQ(rig.sim.Loader().CurrentState(), korrsim::BslLoader::State::Waiting);
+    // A second update finds the loader waiting and goes straight on.
+    rig.host.image = korrtest::BuiltInShapedImage();
+    ASSERT_GT(RunUpdate(rig), 0);
+    rig.sim.RunFor(rig.sim.Target().Type().restart);
+    EXPECT_EQ(rig.sim.Target().CurrentMode(), Instrument::Mode::Firmware);
+}
+
+uint64_t BytesToHostInCleanUpdate() {
+    LoaderRig rig;
+    rig.host.image = korrtest::BuiltInShapedImage();
+    EXPECT_GT(RunUpdate(rig), 0);
+    return rig.sim.Line().Faults().Sent(Direction::ToHost);
+}
+
+struct FaultCase {
+    const char* name;
+    std::function<void(LoaderRig&)> inject;
+};
+
+TEST(LoaderUpdate, LineFaultsEndRightOrFailClearlyAndTheNextRunSucceeds) {
+    const FaultCase cases[] = {
+        {"lost bytes",
+         [](LoaderRig& rig) {
+             rig.sim.Line().Faults().SetRates(Direction::ToDevice, {.lose = 2e-4});
+             rig.sim.Line().Faults().SetRates(Direction::ToHost, {.lose = 2e-3});
+         }},
+        {"refused frames",
+         [](LoaderRig& rig) {
+             rig.sim.Loader().RefuseNext('W', 2);
+         }},
+        {"noise burst during the upload",
+         [](LoaderRig& rig) {
+             rig.sim.Line().InjectNoise(Direction::ToDevice, 30'000'000, 40);
+             rig.sim.Line().InjectNoise(Direction::ToHost, 45'000'000, 40);
+         }},
+        {"corrupted replies",
+         [](LoaderRig& rig) {
+             rig.sim.Line().Faults().SetRates(Direction::ToHost, {.corrupt = 0.02});
+         }},
+        {"reply to the vectors lost",
+         [](LoaderRig& rig) {
+             // The last character of a clean update is the '+' for the vectors; without it the
+             // host asks again while the instrument restarts into its new firmware.
+             rig.sim.Line().Faults().AddOneShot(Direction::ToHost, BytesToHostInCleanUpdate() - 1,
+                                                korrsim::FaultKind::Lose);
+         }},
+    };
+    for (const FaultCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoaderRig rig;
+        rig.host.image = korrtest::BuiltInShapedImage();
+        c.inject(rig);
+        int32_t r = RunUpdate(rig);
+        if (r < 0) {
+            EXPECT_TRUE(r == -1 || r == -21 || r == -110 || r == -112) << r;
+            rig.sim.Line().Faults().SetRates(Direction::ToDevice, {});
+            rig.sim.Line().Faults().SetRates(Direction::ToHost, {});
+            rig.sim.RunFor(10'000'000);  // let a restart, if any, finish
+            ASSERT_GT(RunUpdate(rig), 0) << "the second run";
+        }
+        ExpectProgrammed(rig);
+        rig.sim.RunFor(rig.sim.Target().Type().restart);
+        EXPECT_EQ(rig.sim.Target().CurrentMode(), Instrument::Mode::Firmware);
+    }
+}
+
+}  // namespace
