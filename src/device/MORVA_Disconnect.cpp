@@ -1,0 +1,124 @@
+// Changing the device's baud rate and letting go of the device.
+#include <cstdio>
+#include <cstring>
+
+#include "device/MORVA_Protocol.h"
+#include "serial/Clock.h"
+
+namespace korr {
+
+namespace {
+
+struct BaudCode {
+    uint32_t rate;
+    int code;
+};
+constexpr BaudCode kBaudCodes[] = {{9600, 0},   {19200, 1},  {38400, 2},  {57600, 3},
+                                   {115200, 4}, {230400, 5}, {460800, 6}};
+constexpr uint32_t kHostDefaultBaud = 9600;
+
+int DeviceBaudCode(uint32_t rate, bool* known) {
+    for (const BaudCode& b : kBaudCodes) {
+        if (b.rate == rate) {
+            *known = true;
+            return b.code;
+        }
+    }
+    *known = false;
+    return 0;
+}
+
+}  // namespace
+
+int32_t MORVA_Protocol::SetBaudCommand(uint32_t rate) {
+    if (!settings.newCommandSet) {
+        if (log) log->Print(LOG_VERBOSE, port.name, "SetBaudCommand: device (%s) can't change baud rate", settings.deviceName);
+        return -1;
+    }
+    bool known = false;
+    int code = DeviceBaudCode(rate, &known);
+    if (!known && log) log->Print(LOG_VERBOSE, port.name, "SetBaudCommand: unsupported baud rate %d, using 9600", static_cast<int>(rate));
+    char command[32];
+    std::snprintf(command, sizeof command, "set -baud %d\r", code);
+
+    const uint32_t start = TickMs();
+    int32_t result = -21;
+    for (uint32_t attempt = 0; attempt < tries; ++attempt) {
+        char reply[32];
+        uint32_t capacity = sizeof reply;
+        uint32_t ms = 0;
+        int32_t r = DeviceCommand(command, 'K', 1000, reply, &capacity, &ms);
+        if (r == -21) {
+            if (rate == kHostDefaultBaud) {  // the device already switched back and is silent
+                result = 1;
+                break;
+            }
+            result = -21;
+            if (port.baud == kHostDefaultBaud) SleepMs(1000);
+            continue;
+        }
+        if (r < 0) {
+            result = r;
+            continue;
+        }
+        if (std::strstr(reply, "OK") != nullptr) {
+            if (log) log->Print(LOG_VERBOSE, port.name, "SetBaudCommand set device baud rate to %d (%d ms)", static_cast<int>(rate), static_cast<int>(TickMs() - start));
+            result = 1;
+            break;
+        }
+        result = -30;
+        if (std::strstr(reply, "\r>") != nullptr) {
+            if (log) log->Print(LOG_VERBOSE, port.name, "SetBaudCommand failed (heard prompt): trying again (%d ms)", static_cast<int>(TickMs() - start));
+            continue;
+        }
+        if (log) log->Print(LOG_VERBOSE, port.name, "SetBaudCommand failed: heard: %s (%d ms)", reply, static_cast<int>(TickMs() - start));
+        break;
+    }
+    if (result < 0 && log) {
+        log->Print(LOG_ERROR, port.name, "SetBaudCommand failed with error %d (%d ms)", result, static_cast<int>(TickMs() - start));
+    }
+    SleepMs(100);
+    return result;
+}
+
+int32_t MORVA_Protocol::DisconnectDevice(bool quiet) {
+    if (request.linkType == kLinkClosed) return 0;
+    int32_t result = -22;
+    if (request.linkType == kLinkSerial) {
+        if (port.baud != kHostDefaultBaud) SetBaudCommand(kHostDefaultBaud);
+        result = 1;
+    } else if (request.linkType == kLinkRadio) {
+        for (uint32_t round = 0; round < tries && !quiet; ++round) {
+            KSPurge(port);
+            KSWrite(port, "logout\r", 7);
+            SleepMs(100);
+            char login[32];
+            std::snprintf(login, sizeof login, "login %s\r", settings.deviceName);
+            KSWrite(port, login, static_cast<uint32_t>(std::strlen(login)));
+            char heard[32];
+            int32_t n = KSRead(port, heard, 31);
+            if (n <= 0) {  // nothing heard: the device has gone to sleep
+                result = 1;
+                break;
+            }
+            if (log) log->Print(LOG_VERBOSE, port.name, "DisconnectDevice: Device didn't disconnect, retrying");
+        }
+    }
+    settings = DeviceSettingsRecord{};
+    resets = 0;
+    if (options.keepPortOpen) {
+        int32_t r = KSHostBaud(port, kHostDefaultBaud);
+        if (r < 0) {
+            KSClose(port);
+            request.linkType = kLinkClosed;
+            if (log) log->Print(LOG_ERROR, port.name, "DisconnectDevice: Error setting host baud rate; can't keep port open (error %d)", r);
+        }
+    } else {
+        KSClose(port);
+        request.linkType = kLinkClosed;
+    }
+    if (result > 0 && log) log->Print(LOG_VERBOSE, port.name, "DisconnectDevice successful");
+    return result;
+}
+
+}  // namespace korr
