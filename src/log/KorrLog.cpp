@@ -36,6 +36,14 @@ void FormatLogStamp(char* out, size_t capacity, int year, int month0, int day, i
 
 int KorrLog::Print(uint32_t level, const char* tag, const char* format, ...) const {
     if (level_ < level) return 0;
+    if (mirror_) {
+        va_list args;
+        va_start(args, format);
+        char message[1024];
+        std::vsnprintf(message, sizeof message, format, args);
+        va_end(args);
+        mirror_(std::string(tag != nullptr ? tag : "") + ": " + message);
+    }
     std::FILE* file = std::fopen(path_.c_str(), "ab");
     if (file == nullptr) return 0;
 

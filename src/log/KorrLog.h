@@ -2,6 +2,7 @@
 // The one error log of the program: a plain-text file that users send back to support.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace korr {
@@ -34,9 +35,14 @@ public:
 
     static bool IsValidLevel(uint32_t level);
 
+    // A front end may also show every line written (a command line's -v); layers never set it.
+    using Mirror = std::function<void(const std::string& line)>;
+    void SetMirror(Mirror mirror) { mirror_ = std::move(mirror); }
+
 private:
     std::string path_;
     uint32_t level_;
+    Mirror mirror_;
 };
 
 // Formats a time stamp as the log writes it ("1 Mar 2027 9:05:07") into out (at least 32 chars).
