@@ -36,7 +36,9 @@ private:
 // The serial layer's own 200 ms waits while a reply is slow are not the protocol's pauses.
 constexpr uint32_t kSerialYieldMs = 200;
 
-double Seconds(uint64_t ns) { return static_cast<double>(ns) / 1e9; }
+double Seconds(uint64_t ns) {
+    return static_cast<double>(ns) / 1e9;
+}
 
 }  // namespace
 
@@ -60,8 +62,8 @@ int main() {
     if (r >= 0) r = host.BSLSendVectors();
     host.BSLDisconnect();
     const double elapsed = (korr::TickMs() - start) / 1000.0;
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart)
-                            .count();
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     if (r < 0) {
         std::fprintf(stderr, "programming failed with error %d\n", r);
         return 1;
@@ -80,7 +82,8 @@ int main() {
     const korrsim::LoaderStats& loader = sim.Loader().Stats();
     const korrsim::LoaderTiming& timing = sim.Loader().Timing();
     const double busy = (loader.erases * timing.eraseSegment +
-                         host.image.length / 4 * timing.programWord + timing.vectors) / 1e6;
+                         host.image.length / 4 * timing.programWord + timing.vectors) /
+                        1e6;
     const double wire = Seconds(line.wireNsToDevice) + Seconds(line.wireNsToHost);
 
     std::printf("Programming %s (%u characters) at %u baud, in virtual time\n", host.image.name,

@@ -16,7 +16,7 @@ namespace korrsim {
 
 namespace {
 
-constexpr int kMaxPollMs = 20;        // how often the host's port state is looked at
+constexpr int kMaxPollMs = 20;         // how often the host's port state is looked at
 constexpr size_t kMaxPending = 65536;  // bytes for a host that never reads are dropped
 
 struct SpeedEntry {
@@ -24,11 +24,11 @@ struct SpeedEntry {
     uint32_t baud;
 };
 constexpr SpeedEntry kSpeeds[] = {
-    {.speed = B1200, .baud = 1200},       {.speed = B2400, .baud = 2400},
-    {.speed = B4800, .baud = 4800},       {.speed = B9600, .baud = 9600},
-    {.speed = B19200, .baud = 19200},     {.speed = B38400, .baud = 38400},
-    {.speed = B57600, .baud = 57600},     {.speed = B115200, .baud = 115200},
-    {.speed = B230400, .baud = 230400},   {.speed = B460800, .baud = 460800},
+    {.speed = B1200, .baud = 1200},     {.speed = B2400, .baud = 2400},
+    {.speed = B4800, .baud = 4800},     {.speed = B9600, .baud = 9600},
+    {.speed = B19200, .baud = 19200},   {.speed = B38400, .baud = 38400},
+    {.speed = B57600, .baud = 57600},   {.speed = B115200, .baud = 115200},
+    {.speed = B230400, .baud = 230400}, {.speed = B460800, .baud = 460800},
     {.speed = B921600, .baud = 921600},
 };
 
@@ -85,7 +85,9 @@ bool PtyServer::Open(std::string* error) {
     return true;
 }
 
-TimeUs PtyServer::WallUs() const { return static_cast<TimeUs>((SteadyNs() - startNs_) / 1000); }
+TimeUs PtyServer::WallUs() const {
+    return static_cast<TimeUs>((SteadyNs() - startNs_) / 1000);
+}
 
 // The host's rate and whether it holds the port, read from its side of the pair.
 void PtyServer::FollowHost() {
@@ -128,8 +130,7 @@ void PtyServer::FlushToHost() {
     }
 }
 
-void PtyServer::Serve(const volatile std::sig_atomic_t& stop,
-                      const std::function<bool()>& done) {
+void PtyServer::Serve(const volatile std::sig_atomic_t& stop, const std::function<bool()>& done) {
     while (stop == 0) {
         loop_.SetNow(WallUs());
         loop_.RunUntil(loop_.Now());

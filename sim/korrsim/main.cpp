@@ -22,7 +22,9 @@ namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
 
-void OnSignal(int) { g_stop = 1; }
+void OnSignal(int) {
+    g_stop = 1;
+}
 
 struct Options {
     std::string type = "QS7";
@@ -40,8 +42,7 @@ struct Options {
 };
 
 // The firmware the instrument runs; the bare boot-command firmware for now.
-std::unique_ptr<korrsim::InstrumentFirmware> MakeFirmware(korrsim::Link& link,
-                                                          const Options& o) {
+std::unique_ptr<korrsim::InstrumentFirmware> MakeFirmware(korrsim::Link& link, const Options& o) {
     auto firmware = std::make_unique<korrsim::BootFirmware>(link);
     firmware->SetLoaderMissing(o.noLoader);
     return firmware;
@@ -139,12 +140,13 @@ int main(int argc, char** argv) {
                                 "start in the loader with a session open (answers '?')");
     auto* waiting = app.add_flag("--loader-waiting", o.loaderWaiting,
                                  "start in the loader waiting for a host (prompts '$')");
-    auto* none = app.add_flag("--no-loader", o.noLoader,
-                              "firmware without a loader (\"KorrBSL MISSING\")");
+    auto* none =
+        app.add_flag("--no-loader", o.noLoader, "firmware without a loader (\"KorrBSL MISSING\")");
     active->excludes(waiting)->excludes(none);
     waiting->excludes(none);
     app.add_option("--seed", o.seed, "seed of the line's faults")->capture_default_str();
-    app.add_option("--lose", o.lose, "probability that a byte is lost")->check(CLI::Range(0.0, 1.0));
+    app.add_option("--lose", o.lose, "probability that a byte is lost")
+        ->check(CLI::Range(0.0, 1.0));
     app.add_option("--corrupt", o.corrupt, "probability that a byte is corrupted")
         ->check(CLI::Range(0.0, 1.0));
     app.add_option("--noise", o.noise, "probability of a noise byte before a byte")

@@ -1,5 +1,7 @@
 #include "models/BootFirmware.h"
 
+#include <string_view>
+
 namespace korrsim {
 
 namespace {
@@ -17,7 +19,11 @@ void BootFirmware::OnByte(uint8_t byte) {
 }
 
 void BootFirmware::HandleLine() {
-    if (line_ != "boot VLUX") return;
+    // Noise ahead of a command (a host that talked at the wrong rate) does not hide it.
+    static constexpr std::string_view kBoot = "boot VLUX";
+    if (line_.size() < kBoot.size() ||
+        line_.compare(line_.size() - kBoot.size(), kBoot.size(), kBoot) != 0)
+        return;
     ++bootCommands_;
     if (loaderMissing_) {
         link_.Loop().After(kReplyDelay, [this] { link_.DeviceSend("KorrBSL MISSING\r\n"); });

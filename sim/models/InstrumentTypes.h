@@ -13,10 +13,10 @@ namespace korrsim {
 
 struct InstrumentType {
     const char* code;
-    int number;           // the type number the instrument family uses
+    int number;  // the type number the instrument family uses
     FlashLayout flash;
     uint32_t loaderBaud;
-    TimeUs restart;       // from the vector table written to the new firmware running
+    TimeUs restart;  // from the vector table written to the new firmware running
 };
 
 inline constexpr uint32_t kFirmwareBaud = 9600;

@@ -118,7 +118,8 @@ int32_t KorrBSLHost::BSLConnect(const char* portName, uint32_t baud, bool withPr
     if (result < 0) {
         BSLDisconnect();
         if (log != nullptr)
-            log->Print(LOG_ERROR, kTag, "BSLConnect failed to connect to device (error %d)", result);
+            log->Print(LOG_ERROR, kTag, "BSLConnect failed to connect to device (error %d)",
+                       result);
         return result;
     }
     if (log != nullptr)

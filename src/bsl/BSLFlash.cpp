@@ -14,7 +14,7 @@ constexpr const char* kTag = "KorrBSL";
 constexpr uint32_t kRetryPauseMs = 175;
 constexpr uint32_t kVectorPauseMs = 50;
 constexpr uint32_t kSegmentSize = 512;
-constexpr uint32_t kProgressEvery = 10;      // erase progress every 10 segments
+constexpr uint32_t kProgressEvery = 10;       // erase progress every 10 segments
 constexpr uint32_t kLoaderAreaStart = 64000;  // 0xFA00: the loader's own flash up to 0xFFFF
 constexpr uint32_t kLoaderAreaEnd = 0xFFFF;
 constexpr uint32_t kAboveLoaderArea = 0x10000;
@@ -83,8 +83,7 @@ int32_t SendBlock(KorrBSLHost& host, uint32_t length, uint32_t address, bool fiv
 
 }  // namespace
 
-int32_t KorrBSLHost::BSLEraseINFO(uint32_t address, uint32_t count, uint32_t step,
-                                  bool fiveDigit) {
+int32_t KorrBSLHost::BSLEraseINFO(uint32_t address, uint32_t count, uint32_t step, bool fiveDigit) {
     const uint32_t start = TickMs();
     int32_t result = 0;
     uint32_t segment = address;

@@ -13,7 +13,9 @@ namespace fs = std::filesystem;
 namespace {
 
 // The product this build serves.
-int ProductType() { return korr::kDeviceTypeQS7; }
+int ProductType() {
+    return korr::kDeviceTypeQS7;
+}
 
 fs::path ProgramFolder() {
     std::error_code ec;
@@ -45,6 +47,8 @@ std::string ProductCaption() {
     return std::string(korr::DeviceTypeInfo(ProductType()).displayName) + " Firmware Updater";
 }
 
-std::string ErrorLogPath() { return (fs::path(DataFolder()) / (ProductCaption() + ".errors.txt")).string(); }
+std::string ErrorLogPath() {
+    return (fs::path(DataFolder()) / (ProductCaption() + ".errors.txt")).string();
+}
 
 }  // namespace korrcli

@@ -1,5 +1,6 @@
 #include "cli/FlashCommand.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -31,7 +32,9 @@ enum class Step { Image, Connect, EraseInfo, EraseFlash, Upload, Vectors };
 
 // The first Ctrl-C cancels at the next progress call; a second one ends the program.
 volatile std::sig_atomic_t g_cancel = 0;
-void OnInterrupt(int) { g_cancel = 1; }
+void OnInterrupt(int) {
+    g_cancel = 1;
+}
 
 class InterruptGuard {
 public:
@@ -48,6 +51,25 @@ public:
 
 private:
     struct sigaction previous_ {};
+};
+
+struct CodeText {
+    int32_t code;
+    const char* text;
+};
+
+constexpr CodeText kCodeTexts[] = {
+    {.code = -1, .text = "the firmware loader refused the command"},
+    {.code = -10, .text = "a required argument is missing"},
+    {.code = -11, .text = "an argument is out of range"},
+    {.code = -21, .text = "no answer from the instrument"},
+    {.code = -22, .text = "the firmware loader was not started"},
+    {.code = -40, .text = "cancelled"},
+    {.code = -60, .text = "out of memory"},
+    {.code = -100, .text = "not a valid TI-Text firmware file"},
+    {.code = -101, .text = "the built-in firmware image is damaged"},
+    {.code = -110, .text = "unable to connect to the firmware loader"},
+    {.code = -112, .text = "the instrument does not have a working firmware loader"},
 };
 
 const char* PortMeaning(int32_t code) {
@@ -70,21 +92,10 @@ std::string Meaning(int32_t code, Step step) {
     if (step == Step::Connect) {
         if (const char* port = PortMeaning(code)) return port;
     }
-    switch (code) {
-        case -1: return "the firmware loader refused the command";
-        case -10: return step == Step::Upload ? "there is no firmware image to send"
-                                              : "a required argument is missing";
-        case -11: return step == Step::Upload ? "the firmware image is malformed"
-                                              : "an argument is out of range";
-        case -21: return "no answer from the instrument";
-        case -22: return "the firmware loader was not started";
-        case -40: return "cancelled";
-        case -60: return "out of memory";
-        case -100: return "not a valid TI-Text firmware file";
-        case -101: return "the built-in firmware image is damaged";
-        case -110: return "unable to connect to the firmware loader";
-        case -112: return "the instrument does not have a working firmware loader";
-        default: break;
+    if (step == Step::Upload && code == -10) return "there is no firmware image to send";
+    if (step == Step::Upload && code == -11) return "the firmware image is malformed";
+    for (const CodeText& c : kCodeTexts) {
+        if (c.code == code) return c.text;
     }
     if (code < 0 && code > -4096) return std::strerror(-code);
     return "unexpected error";
@@ -194,9 +205,8 @@ int RunFlash(const FlashOptions& o) {
     host.BSLDisconnect();
     if (r < 0) return Fail(r, failed);
 
-    std::printf("Programmed %s into the %s in %u seconds%s.\n", host.image.name,
-                row.displayName, (korr::TickMs() - start) / 1000,
-                o.simulate ? " (simulated time)" : "");
+    std::printf("Programmed %s into the %s in %u seconds%s.\n", host.image.name, row.displayName,
+                (korr::TickMs() - start) / 1000, o.simulate ? " (simulated time)" : "");
     if (sim) {
         sim->RunFor(sim->Target().Type().restart);
         std::printf("The simulated %s restarted %s.\n", row.displayName,
@@ -214,7 +224,8 @@ void RegisterFlashCommand(CLI::App& app, Commands& commands) {
         "flash", "Program the firmware through the instrument's loader (erase, program, vectors)");
     auto o = std::make_shared<FlashOptions>();
     sub->add_option("--port", o->port, "serial port of the instrument (ttyUSB0 or a path)");
-    sub->add_option("--firmware", o->firmware, "TI-Text file to program instead of the built-in image")
+    sub->add_option("--firmware", o->firmware,
+                    "TI-Text file to program instead of the built-in image")
         ->check(CLI::ExistingFile);
     sub->add_option("--device-type", o->deviceType,
                     "device type code (QS7, QE8, ...); default: the firmware's");

@@ -140,10 +140,7 @@ TEST(LoaderUpdate, LineFaultsEndRightOrFailClearlyAndTheNextRunSucceeds) {
              rig.sim.Line().Faults().SetRates(Direction::ToDevice, {.lose = 2e-4});
              rig.sim.Line().Faults().SetRates(Direction::ToHost, {.lose = 2e-3});
          }},
-        {"refused frames",
-         [](LoaderRig& rig) {
-             rig.sim.Loader().RefuseNext('W', 2);
-         }},
+        {"refused frames", [](LoaderRig& rig) { rig.sim.Loader().RefuseNext('W', 2); }},
         {"noise burst during the upload",
          [](LoaderRig& rig) {
              rig.sim.Line().InjectNoise(Direction::ToDevice, 30'000'000, 40);

@@ -143,16 +143,16 @@ TEST_F(BSLFlashTest, BuiltInShapedImageGoesOutInBlocks) {
 }
 
 TEST_F(BSLFlashTest20Bit, SegmentsAboveTheLoaderGetFiveDigitAddresses) {
-    rig.host.image.text = "@02100" + korrtest::PatternWords(300, 1) + "@10000" +
-                          korrtest::PatternWords(10, 2);
+    rig.host.image.text =
+        "@02100" + korrtest::PatternWords(300, 1) + "@10000" + korrtest::PatternWords(10, 2);
     rig.host.BSLEraseFlash(0x2100, 0x1FF00, true);
     tap.bytes.clear();
     EXPECT_GT(rig.host.BSLSendFirmware(true), 0);
-    EXPECT_EQ(tap.Frames(), (std::vector<std::string>{
-                                "@02100", "W" + rig.host.image.text.substr(6, 512),
-                                "W" + rig.host.image.text.substr(6 + 512, 512),
-                                "W" + rig.host.image.text.substr(6 + 1024, 176), "@10000",
-                                "W" + korrtest::PatternWords(10, 2)}));
+    EXPECT_EQ(tap.Frames(),
+              (std::vector<std::string>{"@02100", "W" + rig.host.image.text.substr(6, 512),
+                                        "W" + rig.host.image.text.substr(6 + 512, 512),
+                                        "W" + rig.host.image.text.substr(6 + 1024, 176), "@10000",
+                                        "W" + korrtest::PatternWords(10, 2)}));
     EXPECT_EQ(rig.sim.Memory().Word(0x10000),
               std::stoul(korrtest::PatternWords(1, 2), nullptr, 16));
 }

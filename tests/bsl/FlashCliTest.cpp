@@ -19,9 +19,8 @@ class FlashCli : public ::testing::Test {
 protected:
     // Runs korrbsl with its data folder in the test's own folder.
     Outcome Run(const std::string& args) {
-        std::string command = "XDG_DATA_HOME='" + dir.File("data") + "' '" + KORRBSL_PATH +
-                              "' " + args + " >'" + dir.File("out") + "' 2>'" +
-                              dir.File("err") + "'";
+        std::string command = "XDG_DATA_HOME='" + dir.File("data") + "' '" + KORRBSL_PATH + "' " +
+                              args + " >'" + dir.File("out") + "' 2>'" + dir.File("err") + "'";
         int rc = std::system(command.c_str());
         Outcome o;
         o.status = (rc != -1 && WIFEXITED(rc)) ? WEXITSTATUS(rc) : -1;

@@ -111,8 +111,8 @@ TEST(KorrsimPty, KorrbslFlashProgramsTheSimulatedInstrument) {
     ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
 
     std::string command = "XDG_DATA_HOME='" + dir.File("data") + "' '" + KORRBSL_PATH +
-                          "' flash --port '" + dir.File("port") + "' --firmware '" + file +
-                          "' >'" + dir.File("out") + "' 2>&1";
+                          "' flash --port '" + dir.File("port") + "' --firmware '" + file + "' >'" +
+                          dir.File("out") + "' 2>&1";
     int rc = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 0) << korrtest::ReadFile(dir.File("out"));
     ASSERT_EQ(sim.Wait(10000), 0) << "korrsim --once ends when the port is let go";
