@@ -81,8 +81,8 @@ int32_t KorrBSLHost::Exchange(char command, const char* fields, char terminator,
         if (log != nullptr)
             log->Print(LOG_ERROR, kTag, "BSLCommand got unexpected response (%d) from KCommWait", r);
     } else if ((r = KSRead(port, reply, kReplyChars, &received)) < 0) {
+        // What was buffered before the port failed is still this exchange's reply.
         transportError = r;
-        received = 0;
         if (log != nullptr)
             log->Print(LOG_ERROR, kTag, "BSLCommand got unexpected response (%d) from KCommRead", r);
     }
