@@ -133,6 +133,17 @@ TEST_F(BSLCommandTest, ArgumentChecksInOrder) {
     EXPECT_EQ(device.received, "") << "nothing was sent";
 }
 
+TEST_F(BSLCommandTest, NumbersWiderThanTheirFieldAreRefused) {
+    Connect();
+    korrtest::LambdaDevice device(bench.Line(), nullptr);
+    const uint32_t fourDigitTooWide = 0x11000;
+    const uint32_t fiveDigitTooWide = 0x100000;
+    EXPECT_EQ(host.BSLCommand('X', &fourDigitTooWide, 1, '\r', reply, &elapsed, false), -11);
+    EXPECT_EQ(host.BSLCommand('X', &fiveDigitTooWide, 1, '\r', reply, &elapsed, true), -11);
+    bench.Loop().RunUntil(bench.Loop().Now() + 100'000);
+    EXPECT_EQ(device.received, "") << "no segment other than the one asked for is touched";
+}
+
 // --- the reply table, with scripted answers ---
 
 TEST_F(BSLCommandTest, ReplyTable) {
