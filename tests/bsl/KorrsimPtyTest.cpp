@@ -124,7 +124,9 @@ TEST(KorrsimPty, KorrbslFlashProgramsTheSimulatedInstrument) {
         EXPECT_EQ(flash.count(address) != 0 ? flash[address] : 0xFF, byte) << std::hex << address;
     }
     for (const auto& [address, byte] : flash) {
-        if (expected.count(address) == 0) EXPECT_EQ(byte, 0xFF) << std::hex << address;
+        if (expected.count(address) == 0) {
+            EXPECT_EQ(byte, 0xFF) << std::hex << address;
+        }
     }
 }
 
