@@ -129,12 +129,12 @@ int32_t WithProgress(korr::KorrBSLHost& host, ProgressBar& bar, const char* labe
         lastTotal = total;
         if (phase == 1) {
             lastDone = done;
-            bar.Show(label, done, total, false);
+            bar.Show(label, done, total);
         }
         return g_cancel == 0;
     });
     int32_t r = operation();
-    bar.Show(label, r >= 0 ? lastTotal : lastDone, lastTotal, true);
+    bar.Finish(label, r >= 0 ? lastTotal : lastDone, lastTotal, r >= 0);
     host.SetProgressHook(nullptr);
     return r;
 }

@@ -11,21 +11,22 @@ constexpr int kPlainStep = 10;  // percent between plain lines
 
 ProgressBar::ProgressBar(std::FILE* out) : out_(out), terminal_(::isatty(::fileno(out)) == 1) {}
 
-void ProgressBar::Show(const char* label, uint32_t done, uint32_t total, bool finished) {
+void ProgressBar::Draw(const char* label, uint32_t done, uint32_t total, int ending) {
     if (label_ != label) {
         label_ = label;
         lastShown_ = -1;
     }
     int percent = total == 0 ? 100 : static_cast<int>(uint64_t{done} * 100 / total);
     if (percent > 100) percent = 100;
+    const char* stopped = ending < 0 ? " (stopped)" : "";
     if (terminal_) {
         const int filled = percent * kBarWidth / 100;
-        std::fprintf(out_, "\r%-28s [%.*s%*s] %3d%%", label, filled,
-                     "##############################", kBarWidth - filled, "", percent);
-        if (finished) std::fputc('\n', out_);
-    } else if ((finished && percent != lastShown_) || lastShown_ < 0 ||
-               percent / kPlainStep > lastShown_ / kPlainStep) {
-        std::fprintf(out_, "%s: %d%%\n", label, percent);
+        std::fprintf(out_, "\r%-28s [%.*s%*s] %3d%%%s", label, filled,
+                     "##############################", kBarWidth - filled, "", percent, stopped);
+        if (ending != 0) std::fputc('\n', out_);
+    } else if (ending < 0 || lastShown_ < 0 || percent / kPlainStep > lastShown_ / kPlainStep ||
+               (ending > 0 && percent != lastShown_)) {
+        std::fprintf(out_, "%s: %d%%%s\n", label, percent, stopped);
         lastShown_ = percent;
     }
     std::fflush(out_);

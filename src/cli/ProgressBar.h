@@ -12,10 +12,17 @@ class ProgressBar {
 public:
     explicit ProgressBar(std::FILE* out);
 
-    // Shows `done` of `total` for the step named `label`; `finished` ends the step's line.
-    void Show(const char* label, uint32_t done, uint32_t total, bool finished);
+    // Shows `done` of `total` for the step named `label`.
+    void Show(const char* label, uint32_t done, uint32_t total) { Draw(label, done, total, 0); }
+    // Ends the step's line: complete, or stopped where it was.
+    void Finish(const char* label, uint32_t done, uint32_t total, bool complete) {
+        Draw(label, done, total, complete ? 1 : -1);
+    }
 
 private:
+    // ending: 0 running, 1 complete, -1 stopped.
+    void Draw(const char* label, uint32_t done, uint32_t total, int ending);
+
     std::FILE* out_;
     bool terminal_;
     std::string label_;
