@@ -282,7 +282,9 @@ std::string TIText(const Memory& m, const ImageSpec& spec, const uint32_t* vecto
         out += '\n';
         bytes(range.end - range.start, [&](uint32_t i) { return m[range.start + i]; });
     }
-    out += "@FFE0\n";
+    out += '@';
+    AppendHex(out, kVectorBase, 4);
+    out += '\n';
     bytes(2 * kVectors, [&](uint32_t i) { return (vectors[i / 2] >> (8 * (i % 2))) & 0xFF; });
     out += "q\n";
     return out;
