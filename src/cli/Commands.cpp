@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/FlashCommand.h"
+#include "cli/ImageCommand.h"
 #include "cli/PortsCommand.h"
 
 namespace korrcli {
@@ -11,6 +12,7 @@ void RegisterCommands(CLI::App& app, Commands& commands) {
     // Subcommands register here.
     RegisterPortsCommand(app, commands);
     RegisterFlashCommand(app, commands);
+    RegisterImageCommand(app, commands);
 }
 
 int RunSelected(CLI::App& app, Commands& commands) {
