@@ -1,11 +1,8 @@
 #include "models/Instrument.h"
 
-namespace korrsim {
+#include "models/FirmwareIdentity.h"
 
-namespace {
-constexpr uint32_t kResetVector = 0xFFFE;
-constexpr uint16_t kErased = 0xFFFF;
-}  // namespace
+namespace korrsim {
 
 Instrument::Instrument(Link& link, const InstrumentType& type, int loaderVersion)
     : link_(link), type_(type), flash_(type.flash), loader_(link, flash_, loaderVersion) {
@@ -24,11 +21,13 @@ void Instrument::SetFirmware(std::unique_ptr<InstrumentFirmware> firmware) {
     if (firmware_) firmware_->SetLoaderEntry([this] { EnterLoader(); });
 }
 
-BootImage Instrument::ResetVectorCheck(const Flash& flash) {
+BootImage Instrument::IdentityCheck(const Flash& flash) {
+    const FirmwareIdentity id = ReadFirmwareIdentity(flash);
     BootImage image;
-    const uint16_t reset = flash.Word(kResetVector);
-    image.runnable = reset != kErased && flash.Word(reset) != kErased;
-    image.sound = image.runnable;
+    image.runnable = id.state != FirmwareState::Erased;
+    image.sound = id.state == FirmwareState::Sound;
+    image.code = id.code;
+    image.version = id.version;
     return image;
 }
 

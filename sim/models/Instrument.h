@@ -3,8 +3,8 @@
 // line. The firmware gets the line's bytes while it runs; its boot command hands the line to
 // the loader, which then runs at the type's loader baud. Once the loader has written the
 // vector table the instrument restarts, after its restart time, into whatever its flash holds:
-// an image that boots starts the firmware again at 9600 baud, anything else leaves the loader
-// waiting for a host.
+// firmware that starts (sound, or corrupt and failing its self-test) runs again at 9600 baud;
+// erased flash leaves the loader waiting for a host.
 
 #include <cstdint>
 #include <memory>
@@ -54,8 +54,8 @@ public:
     // Vector tables written, i.e. updates the loader finished.
     uint32_t Updates() const { return updates_; }
 
-    // The default judgement: the reset vector points at programmed flash.
-    static BootImage ResetVectorCheck(const Flash& flash);
+    // The default judgement: what the identity block of the firmware in flash says.
+    static BootImage IdentityCheck(const Flash& flash);
 
 private:
     void EnterLoader();
@@ -68,7 +68,7 @@ private:
     Flash flash_;
     BslLoader loader_;
     std::unique_ptr<InstrumentFirmware> firmware_;
-    BootCheck bootCheck_ = ResetVectorCheck;
+    BootCheck bootCheck_ = IdentityCheck;
     BootImage booted_;
     Mode mode_ = Mode::Firmware;
     uint32_t updates_ = 0;

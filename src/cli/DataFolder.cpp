@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "device/DeviceTypes.h"
+#include "firmware/BuiltinImage.h"
 
 namespace korrcli {
 

@@ -113,18 +113,6 @@ inline std::string PatternWords(uint32_t words, uint32_t seed) {
     return out;
 }
 
-// An image of the built-in image's shape: "@01100" and 59896 digits, the reset vector at its
-// start.
-inline korr::FirmwareImage BuiltInShapedImage() {
-    korr::FirmwareImage image;
-    image.text = "@01100" + PatternWords(14974, 7);
-    image.length = static_cast<uint32_t>(image.text.size());
-    for (uint32_t& v : image.vectors) v = korr::kUnsetVector;
-    image.vectors[15] = 0x1100;
-    image.type = 12;
-    return image;
-}
-
 // The bytes an image text puts into the flash, by address.
 inline std::map<uint32_t, uint8_t> ImageBytes(const std::string& text) {
     std::map<uint32_t, uint8_t> bytes;
