@@ -60,6 +60,13 @@ public:
 // 1 for a valid device name, else -50..-56 (see the rules in the implementation).
 int32_t CheckDeviceName(const char* name);
 
+// Programs (mode 1) or reads (mode 0) the radio module through its AT command mode. The mask
+// goes in as the items wanted (kSetRadioChannel, kSetRadioSubchannel, kSetRadioVersion) and
+// comes back as the items done; the version text holds kDeviceNameCapacity characters.
+// Defined with the maintenance commands; the connect uses it to set up the radio first.
+int32_t Tm8Config(MORVA_Protocol& link, int32_t* channel, int32_t* subchannel, char* versionText,
+                  int32_t mode, uint32_t* mask);
+
 // Baud index to rate: 0 none, 1 1200, 2 9600 ... 8 460800.
 uint32_t BaudIndexToRate(uint8_t index);
 
