@@ -3,6 +3,7 @@
 // version reply or the old firmware's "show" report), and the updater's device type with the
 // facts an update needs (DeviceInfo).
 
+#include <climits>
 #include <cstdint>
 
 #include "device/DeviceRecords.h"
@@ -54,20 +55,20 @@ inline constexpr DeviceClassRow kDeviceClasses[] = {
 
 // Capability bits: what a device understands beyond the basic commands.
 enum Capability : uint32_t {
-    kCapBaudChange = 1u << 0,      // changes its baud rate at login
-    kCapInterval = 1u << 4,        // measurement interval and PADC
+    kCapBaudChange = 1u << 0,  // changes its baud rate at login
+    kCapInterval = 1u << 4,    // measurement interval and PADC
     kCapPorts = 1u << 5,
-    kCapTraitRead = 1u << 6,       // "get -trait"
-    kCapRadioModule = 1u << 8,     // radio-module commands
+    kCapTraitRead = 1u << 6,    // "get -trait"
+    kCapRadioModule = 1u << 8,  // radio-module commands
     kCapRadioMode = 1u << 9,
     kCapClock = 1u << 12,
     kCapADCcal = 1u << 16,
     kCapDataParameter = 1u << 17,
     kCapBuild = 1u << 18,
-    kCapKorrSeconds = 1u << 19,    // the clock is set and read in KorrSeconds
-    kCapADCShort = 1u << 20,       // ADC calibration in the short three-value form
-    kCapExtended = 1u << 24,       // device ID, report mode, depths, site, time zone, trait write
-    kCapPosition = 1u << 26,       // latitude and longitude
+    kCapKorrSeconds = 1u << 19,  // the clock is set and read in KorrSeconds
+    kCapADCShort = 1u << 20,     // ADC calibration in the short three-value form
+    kCapExtended = 1u << 24,     // device ID, report mode, depths, site, time zone, trait write
+    kCapPosition = 1u << 26,     // latitude and longitude
 };
 
 // A class's capabilities: a base mask and bits that firmware versions from a number on add.
@@ -102,7 +103,10 @@ inline constexpr ClassCapabilities kClassCapabilities[] = {
      .base = 0x4503,
      .baseOldCommandSet = 0x4503,
      .steps = {{105, 0x80}, {109, 0x20000}}},
-    {.deviceClass = kClassTr3b, .base = 0x74BE, .baseOldCommandSet = 0x74BE, .steps = {{204, 0x40000}}},
+    {.deviceClass = kClassTr3b,
+     .base = 0x74BE,
+     .baseOldCommandSet = 0x74BE,
+     .steps = {{204, 0x40000}}},
     {.deviceClass = kClassCommDevice, .base = 0x3007, .baseOldCommandSet = 0x3007, .steps = {}},
     {.deviceClass = kClassCalibrator, .base = 0x10026, .baseOldCommandSet = 0x10026, .steps = {}},
     {.deviceClass = kClassHandview, .base = 0x1D3083, .baseOldCommandSet = 0x1D3083, .steps = {}},
@@ -131,6 +135,12 @@ static_assert(ClassCapabilityMask(kClassWebHub, true, 500) == kDefaultCapabiliti
 uint8_t FindDeviceClass(const char* code);
 // The class's name; classes past the table are "Unknown".
 const char* DeviceClassName(uint8_t deviceClass);
+
+// major x 100 + minor x 10 + sub, kept within int32 for absurd majors.
+constexpr int32_t ComposeVersion(int major, int minor, int sub) {
+    const int64_t v = int64_t{major} * 100 + int64_t{minor} * 10 + sub;
+    return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : static_cast<int32_t>(v);
+}
 
 // Reads "%d.%1d%1d" (a missing last digit counts as 0): 3.60 is 360, 1.2 is 120.
 // Returns the number of fields read (3 when the version is complete).
