@@ -13,7 +13,7 @@
 namespace {
 
 class Replier : public korrsim::Device {
-public:
+  public:
     Replier(korrsim::Link& link, std::string reply) : link_(link), reply_(std::move(reply)) {
         link_.AttachDevice(this);
     }
@@ -22,7 +22,7 @@ public:
         if (byte == '\r') link_.DeviceSend(reply_);
     }
 
-private:
+  private:
     korrsim::Link& link_;
     std::string reply_;
 };

@@ -20,7 +20,7 @@
 namespace korrtest {
 
 class PtyDeviceServer {
-public:
+  public:
     PtyDeviceServer() : link_(loop_, 1) {
         link_.SetHostSink([this](uint8_t byte) { toHost_.push_back(static_cast<char>(byte)); });
     }
@@ -50,7 +50,7 @@ public:
         if (thread_.joinable()) thread_.join();
     }
 
-private:
+  private:
     void Run() {
         const auto start = std::chrono::steady_clock::now();
         char buffer[256];
@@ -62,7 +62,8 @@ private:
             loop_.RunUntil(static_cast<korrsim::TimeUs>(now.count()));
             if (ready) {
                 ssize_t n = ::read(pty_.Master(), buffer, sizeof buffer);
-                if (n > 0) link_.HostWrite(reinterpret_cast<uint8_t*>(buffer), static_cast<size_t>(n));
+                if (n > 0)
+                    link_.HostWrite(reinterpret_cast<uint8_t*>(buffer), static_cast<size_t>(n));
             } else if (p.revents & POLLHUP) {
                 // Nobody has the near side open yet (or any more).
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
