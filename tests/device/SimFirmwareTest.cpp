@@ -64,12 +64,17 @@ TEST_F(SimFirmwareTest, InstrumentLoginAndBootHook) {
     EXPECT_EQ(Say("login *8173\n\r"), "\rOK\r>") << "a line feed before the return is noise";
     EXPECT_TRUE(qs7.LoggedIn());
     std::string word;
-    qs7.SetBootHook([&word](const std::string& w) {
-        word = w;
-        return std::string("OK");
-    });
+    size_t sentBeforeLeaving = 0;
+    qs7.SetBootHook(
+        [&word](const std::string& w) {
+            word = w;
+            return std::string("OK");
+        },
+        [this, &sentBeforeLeaving] { sentBeforeLeaving = line.Stats().bytesToHost; });
+    const uint64_t before = line.Stats().bytesToHost;
     EXPECT_EQ(Say("boot VLUX\r"), "OK");
     EXPECT_EQ(word, "VLUX");
+    EXPECT_EQ(sentBeforeLeaving, before + 2) << "the answer is on the line before the loader runs";
     line.AttachDevice(nullptr);
 }
 
