@@ -67,6 +67,24 @@ TEST(IdentifyCli, OldLoggerAndNobodyThere) {
     EXPECT_EQ(out, "error -20: nothing is listening on the port\n");
 }
 
+TEST(IdentifyCli, SettingsOfALogger) {
+#if !__has_include("device/DeviceSettings.h")
+    GTEST_SKIP() << "needs the settings commands";
+#endif
+    korrtest::PtyDeviceServer server;
+    ASSERT_TRUE(server.Ok());
+    server.Attach<korrsim::Logger>(korrsim::kTr30Keys, "TR30 2.02").SetModem(true);
+    korrtest::ProcessResult r;
+    const std::string out = Identify(server, &r, " --settings");
+    EXPECT_EQ(r.status, 0) << out;
+    EXPECT_TRUE(Has(out, "device class:       3 Tr30\n")) << out;
+    EXPECT_TRUE(Has(out, "name:               TR30LOG\n")) << out;
+    EXPECT_TRUE(Has(out, "site:               North Field\n")) << out;
+    EXPECT_TRUE(Has(out, "APN:                internet.example\n")) << out;
+    EXPECT_TRUE(Has(out, "APN password:       ********\n")) << out;
+    EXPECT_FALSE(Has(out, "s3cret")) << "secrets are not shown";
+}
+
 TEST(IdentifyCli, PortIsRequired) {
     auto r = korrtest::RunProcess(kKorrbsl + " identify");
     EXPECT_EQ(r.status, 2) << r.output;
