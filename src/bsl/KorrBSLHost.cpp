@@ -1,10 +1,13 @@
 #include "bsl/KorrBSLHost.h"
 
+#include "firmware/BuiltinImage.h"
 #include "serial/Clock.h"
 
 namespace korr {
 
-KorrBSLHost::KorrBSLHost(KorrLog* logTo) : port(logTo), log(logTo) {}
+KorrBSLHost::KorrBSLHost(KorrLog* logTo) : port(logTo), log(logTo) {
+    BuildEmbeddedImage(image, kBuiltinImage);
+}
 
 KorrBSLHost::~KorrBSLHost() { BSLDisconnect(); }
 

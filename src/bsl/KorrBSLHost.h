@@ -51,6 +51,7 @@ public:
     // TI-Text files.
     int32_t BSLLoadTIFile(const char* path);
     int32_t BSLWriteTIFile(const char* path);
+    int32_t BSLWriteStandardTIFile(const char* path);
 
     void SetProgressHook(BSLProgress hook) { progressHook = std::move(hook); }
 

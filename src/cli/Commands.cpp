@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/IdentifyCommand.h"
+#include "cli/ImageCommand.h"
 #include "cli/PortsCommand.h"
 
 namespace korrcli {
@@ -10,6 +11,7 @@ namespace korrcli {
 void RegisterCommands(CLI::App& app, Commands& commands) {
     // Subcommands register here.
     RegisterPortsCommand(app, commands);
+    RegisterImageCommand(app, commands);
     RegisterIdentifyCommand(app, commands);
 }
 
