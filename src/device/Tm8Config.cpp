@@ -18,6 +18,7 @@ constexpr uint32_t kATTimeoutMs = 1000;
 constexpr uint32_t kSaveTimeoutMs = 2000;
 constexpr int kEnterAttempts = 2;
 constexpr uint32_t kSettlePauseMs = 100;
+constexpr uint32_t kLineEndWaitMs = 20;
 
 // Error-count weights: which item failed.
 constexpr int kChannelFailed = 1;
@@ -45,7 +46,12 @@ int32_t EnterCommandMode(MORVA_Protocol& link) {
     int32_t r = -30;
     for (int attempt = 0; attempt < kEnterAttempts; ++attempt) {
         r = AskOK(link, "+++", kEnterTimeoutMs);
-        if (r > 0) break;
+        if (r > 0) {
+            // The module ends its "OK" with a carriage return that would otherwise arrive after
+            // the next purge and pass for the answer to the first read.
+            KSWait(link.port, kLineEndWaitMs, '\r');
+            break;
+        }
     }
     return r;
 }
