@@ -2,10 +2,13 @@
 
 #include <cstdio>
 
+#include "cli/PortsCommand.h"
+
 namespace korrcli {
 
-void RegisterCommands(CLI::App& /*app*/, Commands& /*commands*/) {
+void RegisterCommands(CLI::App& app, Commands& commands) {
     // Subcommands register here.
+    RegisterPortsCommand(app, commands);
 }
 
 int RunSelected(CLI::App& app, Commands& commands) {

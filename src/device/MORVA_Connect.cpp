@@ -102,9 +102,10 @@ int32_t MORVA_Protocol::SerialLogin(uint8_t* baudIndex) {
         LINK_LOG(*this, LOG_VERBOSE, "DeviceLogin failed with error %d", r);
         return r;
     }
-    // An index outside the table asks for no particular rate: stay at 9600.
+    // A rate the device has no code for (or an index outside the table) would leave host and
+    // device at different rates: stay at 9600 then.
     const uint32_t rate = BaudIndexToRate(*baudIndex);
-    if ((settings.capabilities & kCapBaudChange) && rate != 0 && rate != port.baud) {
+    if ((settings.capabilities & kCapBaudChange) && DeviceBaudCode(rate) >= 0 && rate != port.baud) {
         r = SetBaudCommand(rate);
         if (r > 0) {
             r = KSHostBaud(port, rate);

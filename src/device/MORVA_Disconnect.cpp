@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/FixedText.h"
 #include "device/LinkLog.h"
 #include "device/MORVA_Protocol.h"
 #include "serial/Clock.h"
@@ -18,18 +19,14 @@ constexpr BaudCode kBaudCodes[] = {{9600, 0},   {19200, 1},  {38400, 2}, {57600,
                                    {115200, 4}, {230400, 5}, {460800, 6}};
 constexpr uint32_t kHostDefaultBaud = 9600;
 
-int DeviceBaudCode(uint32_t rate, bool* known) {
-    for (const BaudCode& b : kBaudCodes) {
-        if (b.rate == rate) {
-            *known = true;
-            return b.code;
-        }
-    }
-    *known = false;
-    return 0;
-}
-
 }  // namespace
+
+int DeviceBaudCode(uint32_t rate) {
+    for (const BaudCode& b : kBaudCodes) {
+        if (b.rate == rate) return b.code;
+    }
+    return -1;
+}
 
 int32_t MORVA_Protocol::SetBaudCommand(uint32_t rate) {
     if (!settings.newCommandSet) {
@@ -37,13 +34,14 @@ int32_t MORVA_Protocol::SetBaudCommand(uint32_t rate) {
                  settings.deviceName);
         return -1;
     }
-    bool known = false;
-    int code = DeviceBaudCode(rate, &known);
-    if (!known)
+    int code = DeviceBaudCode(rate);
+    if (code < 0) {
         LINK_LOG(*this, LOG_VERBOSE, "SetBaudCommand: unsupported baud rate %d, using 9600",
                  static_cast<int>(rate));
+        code = 0;
+    }
     char command[32];
-    std::snprintf(command, sizeof command, "set -baud %d\r", code);
+    FormatText(command, sizeof command, "set -baud %d\r", code);
 
     const uint32_t start = TickMs();
     int32_t result = -21;
@@ -102,7 +100,7 @@ int32_t MORVA_Protocol::DisconnectDevice(bool quiet) {
             KSWrite(port, "logout\r", 7);
             SleepMs(100);
             char login[32];
-            std::snprintf(login, sizeof login, "login %s\r", settings.deviceName);
+            FormatText(login, sizeof login, "login %s\r", settings.deviceName);
             KSWrite(port, login, static_cast<uint32_t>(std::strlen(login)));
             char heard[32];
             int32_t n = KSRead(port, heard, 31);

@@ -77,5 +77,8 @@ int32_t Tm8Config(MORVA_Protocol& link, int32_t* channel, int32_t* subchannel, c
 
 // Baud index to rate: 0 none, 1 1200, 2 9600 ... 8 460800.
 uint32_t BaudIndexToRate(uint8_t index);
+// The code of "set -baud %d" for a rate (9600 is 0 ... 460800 is 6); -1 for a rate the
+// devices cannot take.
+int DeviceBaudCode(uint32_t rate);
 
 }  // namespace korr

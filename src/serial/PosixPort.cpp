@@ -199,9 +199,13 @@ int32_t ProbePortLock(const char* name) {
     int fd = -1;
     int32_t err = OpenLocked(name, &fd);
     if (err < 0) return err;
+    // A UART slot with no chip behind it still opens; reading its modem lines (which changes
+    // nothing) fails with EIO. Pseudo-terminals have no modem lines at all, which is fine.
+    int lines = 0;
+    if (::ioctl(fd, TIOCMGET, &lines) != 0 && errno == EIO) err = -EIO;
     ::flock(fd, LOCK_UN);
     ::close(fd);
-    return 0;
+    return err;
 }
 
 }  // namespace korr
