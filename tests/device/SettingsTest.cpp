@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "common/FixedText.h"
@@ -139,6 +140,10 @@ const ReadCase kReads[] = {
      "0 3 5 7 9 / 2 4 6 8 255"},
     {"ADCCountWrong", ADC(kADCSet30), "get -adc30\r", "\r1 2 3\r>", -30, "9 9 9 9 9 / 9 9 9 9 9"},
 };
+
+void PrintTo(const ReadCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SettingsRead : public korrtest::ScriptedLink,
                      public ::testing::WithParamInterface<ReadCase> {};
@@ -281,6 +286,10 @@ const WriteCase kWrites[] = {
      },
      "set -ipport 8080\r", "OK\r>", 1},
 };
+
+void PrintTo(const WriteCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SettingsWrite : public korrtest::ScriptedLink,
                       public ::testing::WithParamInterface<WriteCase> {};
