@@ -14,7 +14,7 @@ namespace {
 
 // What the old firmware's "show" report holds: name, version, interval and radio mode.
 constexpr uint32_t kShowReport = kSetName | kSetVersion | kSetInterval | kSetRadioMode;
-// The report's settings, and the serial number that old firmware cannot tell apart from it.
+// The report's settings and the serial number, which old firmware does not report.
 constexpr uint32_t kShowCleared = kShowReport | kSetSerialNumber;
 constexpr uint32_t kFailurePauseMs = 100;
 
@@ -23,6 +23,12 @@ struct SettingsRun {
     int mode;
     uint32_t work = 0;  // settings still to do
     uint32_t done = 0;  // settings done
+    int32_t result = 1;
+    int32_t last = 1;  // the last command's result
+    // Before the last command that went well: to repeat a command after logging in again.
+    uint32_t previousWork = 0;
+    int32_t previousResult = 1;
+    uint32_t relogins = 0;  // in a row, for the same command
 };
 
 // A step of the run. A plain step does the settings in `bits` with one command: the run clears
@@ -143,6 +149,61 @@ uint32_t Pending(const SettingsRun& run, uint32_t total) {
     return pending < total ? total - pending : 0;
 }
 
+// The connection dropped: log in again so that the command that failed runs again. False ends
+// the run.
+bool Reconnect(SettingsRun& run) {
+    MORVA_Protocol& link = run.link;
+    if (run.relogins >= link.tries || link.IsRadioLink()) {
+        run.result = -21;
+        return false;
+    }
+    ++run.relogins;
+    const int32_t r = link.DeviceLogin(link.request.deviceName, "", &link.request.baudIndex);
+    if (r == -20) {
+        run.result = -21;
+        return false;
+    }
+    if (r > 0) {
+        if (link.log != nullptr) {
+            link.log->Print(LOG_VERBOSE, "******", "DeviceSettings re-connected to device");
+        }
+        run.work = run.previousWork;
+        run.result = run.previousResult;
+    }
+    return true;  // a login that failed otherwise lets the run go on with the next step
+}
+
+// Weighs the last command's result before the next step. False ends the run.
+bool GoOn(SettingsRun& run) {
+    const int32_t last = run.last;
+    if (last == -32 || last == -33 || last == -36) {  // echo, relay, no name: no use going on
+        run.result = last;
+        return false;
+    }
+    if (last < 0) {
+        run.result = -35;
+        SleepMs(kFailurePauseMs);
+        return last == -21 ? Reconnect(run) : true;
+    }
+    // A step that did nothing would run for ever.
+    if (run.work == 0 || run.work == run.previousWork) return false;
+    run.previousWork = run.work;
+    run.previousResult = run.result;
+    run.relogins = 0;
+    return true;
+}
+
+// Read mode adds what the wanted settings depend on: the identity, and the trait for the radio.
+void AddDependencies(SettingsRun& run) {
+    const DeviceSettingsRecord& s = run.link.settings;
+    if (s.version == 0) {
+        run.work |= kSetVersion;
+    } else {
+        run.done |= kSetVersion;
+    }
+    if ((run.work & kRadioBits) && !(s.validMask & kSetTrait)) run.work |= kSetTrait;
+}
+
 }  // namespace
 
 int32_t DeviceSettings(MORVA_Protocol& link, DeviceSettingsRecord* record, uint32_t* mask,
@@ -152,23 +213,8 @@ int32_t DeviceSettings(MORVA_Protocol& link, DeviceSettingsRecord* record, uint3
     if (mode == kSettingWrite) link.settings = *record;
 
     SettingsRun run{.link = link, .mode = mode, .work = *mask};
-    if (Reading(run)) {
-        if (link.settings.version == 0) {
-            run.work |= kSetVersion;
-        } else {
-            run.done |= kSetVersion;
-        }
-        // Whether a radio exists is the trait's to say.
-        if ((run.work & kRadioBits) && !(link.settings.validMask & kSetTrait)) {
-            run.work |= kSetTrait;
-        }
-    }
+    if (Reading(run)) AddDependencies(run);
     const uint32_t total = static_cast<uint32_t>(std::popcount(*mask));
-    int32_t result = 1;
-    int32_t last = 1;  // the last command's result
-    uint32_t previousWork = 0;
-    int32_t previousResult = 1;
-    uint32_t relogins = 0;
     for (;;) {
         if (!link.CallProgress(total, Pending(run, total), 1)) {
             LINK_LOG(link, LOG_VERBOSE,
@@ -177,54 +223,23 @@ int32_t DeviceSettings(MORVA_Protocol& link, DeviceSettingsRecord* record, uint3
             link.CallProgress(total, Pending(run, total), 2);
             return -40;
         }
-        if (last == -32 || last == -33 || last == -36) {
-            result = last;
-            break;
-        }
-        if (last < 0) {
-            result = -35;
-            SleepMs(kFailurePauseMs);
-        }
-        if (last == -21) {
-            // The connection dropped: log in again and repeat the command that failed.
-            if (relogins >= link.tries || link.IsRadioLink()) {
-                result = -21;
-                break;
-            }
-            ++relogins;
-            const int32_t r =
-                link.DeviceLogin(link.request.deviceName, "", &link.request.baudIndex);
-            if (r > 0) {
-                if (link.log)
-                    link.log->Print(LOG_VERBOSE, "******", "DeviceSettings re-connected to device");
-                run.work = previousWork;
-                result = previousResult;
-            } else if (r == -20) {
-                result = -21;
-                break;
-            }
-        } else if (last >= 0) {
-            if (run.work == 0 || run.work == previousWork) break;
-            previousWork = run.work;
-            previousResult = result;
-            relogins = 0;
-        }
-        const Step* step = RunNextStep(run, &last);
+        if (!GoOn(run)) break;
+        const Step* step = RunNextStep(run, &run.last);
         if (step == nullptr) break;
-        if (step == &kSteps[0] && last == -13) {  // the version: firmware too old
-            LINK_LOG(link, LOG_VERBOSE, "DeviceSettings: old KeepVault model 007 not supported");
+        if (step == &kSteps[0] && run.last == -13) {  // the version: firmware too old
+            LINK_LOG(link, LOG_ERROR, "DeviceSettings: old KeepVault model 007 not supported");
             *mask = run.done;
             return -13;
         }
     }
-    if (run.done == 0 && result == 1 && *mask != 0) result = -1;
+    if (run.done == 0 && run.result == 1 && *mask != 0) run.result = -1;
     *mask = run.done;
     if (Reading(run)) {
         link.settings.validMask |= run.done;
         *record = link.settings;
     }
     link.CallProgress(total, total, 2);
-    return result;
+    return run.result;
 }
 
 }  // namespace korr

@@ -42,16 +42,6 @@ int32_t AskDevice(MORVA_Protocol& link, const char* command, char* reply, uint32
 int32_t SendSet(MORVA_Protocol& link, const char* command, Confirm confirm,
                 uint32_t capacity = kSettingReplyCapacity);
 
-// Writes a line to the link's log with the port name as tag (nothing without a log).
-__attribute__((format(printf, 3, 4))) void LinkLog(MORVA_Protocol& link, uint32_t level,
-                                                   const char* format, ...);
-// The same with another tag.
-__attribute__((format(printf, 4, 5))) void LinkLogTagged(MORVA_Protocol& link, uint32_t level,
-                                                         const char* tag, const char* format, ...);
-
-// Milliseconds since start, for the "(%d ms)" of the log lines.
-int ElapsedMs(uint32_t start);
-
 // Where a value starts: after the reply's first carriage return, or at its start without one.
 const char* AfterFirstReturn(const char* reply);
 const char* SkipSpace(const char* text);
