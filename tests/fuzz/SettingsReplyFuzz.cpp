@@ -15,7 +15,7 @@ namespace {
 
 // Answers every command with the same text (a "+++" without a carriage return too).
 class Replier : public korrsim::Device {
-public:
+  public:
     Replier(korrsim::Link& link, std::string reply) : link_(link), reply_(std::move(reply)) {
         link_.AttachDevice(this);
     }
@@ -28,7 +28,7 @@ public:
         }
     }
 
-private:
+  private:
     korrsim::Link& link_;
     std::string reply_;
     std::string line_;
