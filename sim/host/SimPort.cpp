@@ -26,7 +26,7 @@ bool SimSupportsBaud(uint32_t baud) {
 void SimClock::DelayMs(uint32_t ms) {
     SleepMs(ms);
     if (ms >= korr::kResponsiveDelayMs) {
-        const korr::EventPump& pump = korr::CurrentEventPump();
+        const korr::EventPump pump = korr::CurrentEventPump();  // a handler may replace it
         if (pump) pump(0);
     }
 }

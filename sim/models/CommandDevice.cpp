@@ -108,7 +108,11 @@ Reply CommandDevice::Dispatch(const std::string& word, const std::string& args) 
         return Set(key, value);
     }
     if (word == "boot") {
-        if (bootHook_) return Reply::Raw(bootHook_(args));
+        if (bootHook_) {
+            Reply reply = Reply::Raw(bootHook_(args));
+            reply.after = afterBoot_;
+            return reply;
+        }
         return Reply::Text("KorrBSL MISSING");
     }
     return Reply::Error();
@@ -151,15 +155,17 @@ void CommandDevice::Answer(const Reply& reply) {
     const uint32_t newBaud = pendingBaud_;
     pendingBaud_ = 0;
     if (reply.kind == Reply::Kind::None) return;
-    loop_.After(replyDelay_, [this, bytes = Format(reply), newBaud] {
+    loop_.After(replyDelay_, [this, bytes = Format(reply), newBaud, after = reply.after] {
         if (link_ == nullptr) {
             if (send_) send_(bytes);
-            return;
+        } else {
+            link_->DeviceSend(bytes);
+            if (newBaud != 0) {
+                loop_.At(link_->DeviceTxIdleAt(),
+                         [this, newBaud] { link_->SetDeviceBaud(newBaud); });
+            }
         }
-        link_->DeviceSend(bytes);
-        if (newBaud != 0) {
-            loop_.At(link_->DeviceTxIdleAt(), [this, newBaud] { link_->SetDeviceBaud(newBaud); });
-        }
+        if (after) after();
     });
 }
 

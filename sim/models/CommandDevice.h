@@ -29,11 +29,13 @@ struct Reply {
     enum class Kind { Text, Raw, None };
     Kind kind = Kind::Text;
     std::string text;
+    // Runs once the answer has been handed to the line (a firmware that leaves for its loader).
+    std::function<void()> after;
 
-    static Reply Text(std::string body) { return Reply{Kind::Text, std::move(body)}; }
+    static Reply Text(std::string body) { return Reply{Kind::Text, std::move(body), {}}; }
     // Sent exactly as given: no carriage returns and no prompt added.
-    static Reply Raw(std::string bytes) { return Reply{Kind::Raw, std::move(bytes)}; }
-    static Reply None() { return Reply{Kind::None, {}}; }
+    static Reply Raw(std::string bytes) { return Reply{Kind::Raw, std::move(bytes), {}}; }
+    static Reply None() { return Reply{Kind::None, {}, {}}; }
     static Reply Ok() { return Text("OK"); }
     static Reply Error() { return Text("ERROR"); }
 };
@@ -49,7 +51,7 @@ class CommandDevice : public Device {
     using Getter = std::function<Reply()>;
     using Setter = std::function<Reply(const std::string& value)>;
     // The boot command ("boot VLUX"): gets the word, returns what the firmware sends back as it
-    // stands. The instrument that owns this firmware switches to its loader in the hook.
+    // stands ("OK", "ERROR" ...).
     using BootHook = std::function<std::string(const std::string& word)>;
 
     // A device on a serial line: answers go out on the link, and it can change its baud rate.
@@ -70,7 +72,13 @@ class CommandDevice : public Device {
     void OnSet(const std::string& key, Setter setter) { setters_[key] = std::move(setter); }
     SettingsStore& Settings() { return settings_; }
     const SettingsStore& Settings() const { return settings_; }
-    void SetBootHook(BootHook hook) { bootHook_ = std::move(hook); }
+    // Without a hook the firmware answers "KorrBSL MISSING". `afterReply` runs once the answer
+    // has been handed to the line: the instrument that runs this firmware enters its loader
+    // there.
+    void SetBootHook(BootHook hook, std::function<void()> afterReply = {}) {
+        bootHook_ = std::move(hook);
+        afterBoot_ = std::move(afterReply);
+    }
 
     // --- switches ---
     // Time from the end of a command line to the first byte of the answer.
@@ -124,6 +132,7 @@ class CommandDevice : public Device {
     std::map<std::string, Setter> setters_;
     SettingsStore settings_;
     BootHook bootHook_;
+    std::function<void()> afterBoot_;
 
     TimeUs replyDelay_ = 5 * kUsPerMs;
     bool silent_ = false;

@@ -48,12 +48,17 @@ int32_t KorrBSLHost::BSLCommand(char command, const uint32_t* numbers, uint32_t 
     if (count > kBSLMaxNumbers) return -11;
     if (count > 0 && numbers == nullptr) return -10;
 
+    // A value wider than its field would reach the loader as another number (or overrun the
+    // frame): refuse it rather than erase or write somewhere else.
+    const uint32_t widest = fiveDigit ? 0xFFFFFu : 0xFFFFu;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (numbers[i] > widest) return -11;
+    }
     char fields[kBSLMaxNumbers * 5 + 1] = {};
     size_t used = 0;
     for (uint32_t i = 0; i < count; ++i) {
-        // The loader's fields are 4 or 5 digits; wider values would change the frame's shape.
-        uint32_t value = numbers[i] & (fiveDigit ? 0xFFFFFu : 0xFFFFu);
-        used += FormatText(fields + used, sizeof fields - used, fiveDigit ? "%05X" : "%04X", value);
+        used += FormatText(fields + used, sizeof fields - used, fiveDigit ? "%05X" : "%04X",
+                           numbers[i]);
     }
     return Exchange(command, fields, terminator, reply, elapsedMs);
 }
@@ -81,8 +86,8 @@ int32_t KorrBSLHost::Exchange(char command, const char* fields, char terminator,
         if (log != nullptr)
             log->Print(LOG_ERROR, kTag, "BSLCommand got unexpected response (%d) from KCommWait", r);
     } else if ((r = KSRead(port, reply, kReplyChars, &received)) < 0) {
+        // What was buffered before the port failed is still this exchange's reply.
         transportError = r;
-        received = 0;
         if (log != nullptr)
             log->Print(LOG_ERROR, kTag, "BSLCommand got unexpected response (%d) from KCommRead", r);
     }

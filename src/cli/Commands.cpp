@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/IdentifyCommand.h"
 #include "cli/PortsCommand.h"
 
 namespace korrcli {
@@ -9,6 +10,7 @@ namespace korrcli {
 void RegisterCommands(CLI::App& app, Commands& commands) {
     // Subcommands register here.
     RegisterPortsCommand(app, commands);
+    RegisterIdentifyCommand(app, commands);
 }
 
 int RunSelected(CLI::App& app, Commands& commands) {

@@ -47,20 +47,34 @@ const char* Meaning(int32_t code) {
             break;
     }
     switch (code) {
-        case -10: return "a required argument is missing";
-        case -13: return "the device's firmware is too old for this updater";
-        case -20: return "nothing is listening on the port";
-        case -21: return "no answer from the device";
-        case -30: return "the device's answer was not understood";
-        case -32: return "the device echoes every command (is a relay active?)";
-        case -33: return "a relay seems to be active on the line";
-        case -34: return "the device refused the command";
-        case -36: return "the device is not initialised";
-        case -40: return "cancelled";
-        case -60: return "out of memory";
-        case -80: return "the firmware loader answers instead of the firmware (interrupted update?)";
-        case -81: return "the firmware loader is waiting instead of the firmware (interrupted update?)";
-        default: break;
+        case -10:
+            return "a required argument is missing";
+        case -13:
+            return "the device's firmware is too old for this updater";
+        case -20:
+            return "nothing is listening on the port";
+        case -21:
+            return "no answer from the device";
+        case -30:
+            return "the device's answer was not understood";
+        case -32:
+            return "the device echoes every command (is a relay active?)";
+        case -33:
+            return "a relay seems to be active on the line";
+        case -34:
+            return "the device refused the command";
+        case -36:
+            return "the device is not initialised";
+        case -40:
+            return "cancelled";
+        case -60:
+            return "out of memory";
+        case -80:
+            return "the firmware loader answers instead of the firmware (interrupted update?)";
+        case -81:
+            return "the firmware loader is waiting instead of the firmware (interrupted update?)";
+        default:
+            break;
     }
     if (code < 0 && code > -4096) return std::strerror(-code);
     return "unexpected error";
@@ -71,7 +85,9 @@ int Fail(int32_t code) {
     return kExitFailed;
 }
 
-const char* YesNo(bool value) { return value ? "yes" : "no"; }
+const char* YesNo(bool value) {
+    return value ? "yes" : "no";
+}
 
 void PrintIdentity(const char* port, const korr::MORVA_Protocol& link) {
     const korr::DeviceSettingsRecord& s = link.settings;
@@ -122,19 +138,26 @@ void PrintSettings(const korr::DeviceSettingsRecord& s, uint32_t done) {
     if (has(kSetSerialNumber)) std::printf("serial number:      %s\n", s.serialNumber);
     if (has(kSetDeviceID)) std::printf("device ID:          %s\n", s.deviceID);
     if (has(kSetTrait)) std::printf("trait:              0x%X\n", static_cast<unsigned>(s.trait));
-    if (has(kSetInterval)) std::printf("interval:           %u\n", static_cast<unsigned>(s.interval));
+    if (has(kSetInterval))
+        std::printf("interval:           %u\n", static_cast<unsigned>(s.interval));
     if (has(kSetPorts)) PrintFive("ports:", s.ports);
     if (has(kSetDepths)) PrintFive("depths:", s.depths);
     if (has(kSetPADC)) std::printf("PADC:               %d Hz\n", static_cast<int>(s.padcHz));
     if (has(kSetSite)) std::printf("site:               %s\n", s.site);
     if (has(kSetLatitude)) std::printf("latitude:           %+.5f\n", s.latitude);
     if (has(kSetLongitude)) std::printf("longitude:          %+.5f\n", s.longitude);
-    if (has(kSetTimeZone)) std::printf("time zone:          %d quarter hours\n", static_cast<int>(s.timeZone));
-    if (has(kSetDataParameter)) std::printf("data parameter:     %d\n", static_cast<int>(s.dataParameter));
-    if (has(kSetReportMode)) std::printf("report mode:        %d\n", static_cast<int>(s.reportMode));
-    if (has(kSetRadioMode)) std::printf("radio mode:         %u\n", static_cast<unsigned>(s.radioMode));
-    if (has(kSetRadioChannel)) std::printf("radio channel:      %d\n", static_cast<int>(s.radioChannel));
-    if (has(kSetRadioSubchannel)) std::printf("radio subchannel:   %d\n", static_cast<int>(s.radioSubchannel));
+    if (has(kSetTimeZone))
+        std::printf("time zone:          %d quarter hours\n", static_cast<int>(s.timeZone));
+    if (has(kSetDataParameter))
+        std::printf("data parameter:     %d\n", static_cast<int>(s.dataParameter));
+    if (has(kSetReportMode))
+        std::printf("report mode:        %d\n", static_cast<int>(s.reportMode));
+    if (has(kSetRadioMode))
+        std::printf("radio mode:         %u\n", static_cast<unsigned>(s.radioMode));
+    if (has(kSetRadioChannel))
+        std::printf("radio channel:      %d\n", static_cast<int>(s.radioChannel));
+    if (has(kSetRadioSubchannel))
+        std::printf("radio subchannel:   %d\n", static_cast<int>(s.radioSubchannel));
     if (has(kSetRadioVersion)) std::printf("radio version:      %s\n", s.radioVersion);
     if (has(kSetBuild)) std::printf("build:              %s\n", s.build);
     if (has(kSetADC30)) {
@@ -196,7 +219,9 @@ int RunIdentify(const IdentifyOptions& o) {
         }
     }
     PrintIdentity(link.port.name, link);
+    // A version text without a device code leaves the record as it is: the unknown type.
     korr::DeviceInfo info;
+    korr::FillDeviceInfo(korr::kDeviceTypeUnknown, link.settings.version, 0, &info);
     const int32_t parsed = korr::ParseVersionString(link.settings.versionText, &info);
     if (parsed == -10) {
         std::printf("device type:        unknown (no version text)\n");
@@ -214,8 +239,7 @@ void RegisterIdentifyCommand(CLI::App& app, Commands& commands) {
     CLI::App* sub = app.add_subcommand(
         "identify", "Connect to a device as an update would and tell what it is");
     auto o = std::make_shared<IdentifyOptions>();
-    sub->add_option("--port", o->port, "serial port of the device (ttyUSB0 or a path)")
-        ->required();
+    sub->add_option("--port", o->port, "serial port of the device (ttyUSB0 or a path)")->required();
     sub->add_flag("--settings", o->settings, "also read and show a logger's settings");
     sub->add_option("--log", o->logFile, "write the protocol log to this file");
     sub->add_flag("-v,--verbose", o->verbose, "verbose protocol log (with --log)");

@@ -31,7 +31,8 @@ void RealClock::DelayMs(uint32_t ms) {
         SleepMs(ms);
         return;
     }
-    const EventPump& pump = CurrentEventPump();
+    // A copy: a handler run by the pump may install another pump meanwhile.
+    const EventPump pump = CurrentEventPump();
     const uint32_t start = TickMs();
     uint32_t remaining = ms;
     for (;;) {
@@ -65,7 +66,7 @@ void VirtualClock::DelayMs(uint32_t ms) {
     SleepMs(ms);
     // Let a window handle what queued up meanwhile, as a real long delay would.
     if (ms >= kResponsiveDelayMs) {
-        const EventPump& pump = CurrentEventPump();
+        const EventPump pump = CurrentEventPump();
         if (pump) pump(0);
     }
 }

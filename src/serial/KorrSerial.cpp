@@ -174,9 +174,10 @@ int32_t KSRead(KorrSerial& port, void* dst, uint32_t capacity, uint32_t* countOu
         port.readBuffer[0] = '\0';  // the excess, if any, is discarded
         PORT_LOG(port, LOG_TRACE, "KSRead read %d bytes from gReadBuffer", static_cast<int>(count));
     }
+    // The count tells the caller what is in dst even when the port read below fails.
+    if (countOut != nullptr) *countOut = count;
     if (port.replyReady) {
         port.replyReady = false;
-        if (countOut != nullptr) *countOut = count;
         return static_cast<int32_t>(count);
     }
     if (!port.handle) {

@@ -41,7 +41,8 @@ int32_t KSClose(KorrSerial& port);
 int32_t KSWrite(KorrSerial& port, const void* bytes, uint32_t count, uint32_t* written = nullptr);
 // The terminator when found; 0 after the time-out (the bytes stay buffered); -21; -60.
 int32_t KSWait(KorrSerial& port, uint32_t timeoutMs, char terminator);
-// Bytes placed in dst (not terminated); -21; -60.
+// Bytes placed in dst (not terminated); -21; -60. count holds the bytes placed in dst, also
+// when the port read fails after the look-ahead text was taken.
 int32_t KSRead(KorrSerial& port, void* dst, uint32_t capacity, uint32_t* count = nullptr);
 // 0 already at that rate; 1 changed; -6 never opened; otherwise the negated system error.
 int32_t KSHostBaud(KorrSerial& port, uint32_t rate);

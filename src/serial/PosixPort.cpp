@@ -147,7 +147,8 @@ int32_t PosixPort::Read(void* dst, size_t capacity) {
             return -errno;
         }
         if (r == 0) return 0;
-        if (p.revents & (POLLERR | POLLNVAL)) return -EIO;
+        if (p.revents & POLLNVAL) return -EBADF;
+        if (p.revents & POLLERR) return -EIO;
         if (p.revents & POLLIN) {
             ssize_t n = ::read(fd_, dst, capacity);
             if (n > 0) return static_cast<int32_t>(n);
@@ -161,8 +162,8 @@ int32_t PosixPort::Read(void* dst, size_t capacity) {
 
 int32_t PosixPort::Write(const void* src, size_t count) {
     const auto* bytes = static_cast<const unsigned char*>(src);
-    const int64_t deadline =
-        MonotonicMs() + kWriteTimeoutConstantMs + kWriteTimeoutPerByteMs * static_cast<int64_t>(count);
+    const int64_t deadline = MonotonicMs() + kWriteTimeoutConstantMs +
+                             kWriteTimeoutPerByteMs * static_cast<int64_t>(count);
     size_t done = 0;
     while (done < count) {
         ssize_t n = ::write(fd_, bytes + done, count - done);
@@ -175,8 +176,12 @@ int32_t PosixPort::Write(const void* src, size_t count) {
         int wait = static_cast<int>(deadline - MonotonicMs());
         if (wait <= 0) break;  // the write time-out passed: report what went out
         pollfd p{.fd = fd_, .events = POLLOUT, .revents = 0};
-        if (::poll(&p, 1, wait) < 0 && errno != EINTR) return -errno;
-        if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) return done > 0 ? static_cast<int32_t>(done) : -EIO;
+        if (::poll(&p, 1, wait) < 0 && errno != EINTR) {
+            return done > 0 ? static_cast<int32_t>(done) : -errno;
+        }
+        if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) {
+            return done > 0 ? static_cast<int32_t>(done) : -EIO;
+        }
     }
     return static_cast<int32_t>(done);
 }

@@ -133,6 +133,17 @@ TEST_F(BSLCommandTest, ArgumentChecksInOrder) {
     EXPECT_EQ(device.received, "") << "nothing was sent";
 }
 
+TEST_F(BSLCommandTest, NumbersWiderThanTheirFieldAreRefused) {
+    Connect();
+    korrtest::LambdaDevice device(bench.Line(), nullptr);
+    const uint32_t fourDigitTooWide = 0x11000;
+    const uint32_t fiveDigitTooWide = 0x100000;
+    EXPECT_EQ(host.BSLCommand('X', &fourDigitTooWide, 1, '\r', reply, &elapsed, false), -11);
+    EXPECT_EQ(host.BSLCommand('X', &fiveDigitTooWide, 1, '\r', reply, &elapsed, true), -11);
+    bench.Loop().RunUntil(bench.Loop().Now() + 100'000);
+    EXPECT_EQ(device.received, "") << "no segment other than the one asked for is touched";
+}
+
 // --- the reply table, with scripted answers ---
 
 TEST_F(BSLCommandTest, ReplyTable) {
@@ -149,6 +160,38 @@ TEST_F(BSLCommandTest, ReplyTable) {
         korrtest::LambdaDevice device(bench.Line(), korrtest::AnswerEachLine(c.answer));
         EXPECT_EQ(host.BSLCommand('g', nullptr, 0, '\r', reply, &elapsed), c.expected) << c.answer;
         SleepMs(100);  // let the rest of a cut reply go by
+    }
+}
+
+// One exchange on a fresh line whose loader answers `answer`; the cable is pulled at pullAtMs
+// (0: never).
+int32_t ExchangeWithPull(const char* answer, uint32_t pullAtMs, char* reply, uint32_t* elapsed) {
+    korrsim::SimBench bench;
+    KorrBSLHost host(nullptr);
+    korrtest::LambdaDevice device(bench.Line(), korrtest::AnswerEachLine(answer));
+    if (KSOpen(host.port, bench.Port(), 9600) != 1) return 0;
+    host.connected = true;
+    if (pullAtMs > 0) {
+        bench.Loop().After(pullAtMs * korrsim::kUsPerMs, [&bench] { bench.Line().Unplug(); });
+    }
+    return host.BSLCommand('g', nullptr, 0, '\r', reply, elapsed);
+}
+
+TEST(BSLCommandReply, PortFailingAfterAPartialReplyIsJudgedOnWhatArrived) {
+    // Without a carriage return the wait times out and the read that follows goes to the port
+    // for its last 100 ms: the cable is pulled in the middle of that read.
+    struct Case {
+        const char* answer;
+        int32_t expected;
+    } cases[] = {{"+1", 2}, {"?1", -1}, {"ab", -21}};
+    for (const Case& c : cases) {
+        char reply[kBSLReplyCapacity];
+        uint32_t elapsed = 0;
+        ExchangeWithPull(c.answer, 0, reply, &elapsed);  // how long the exchange takes
+        ASSERT_GT(elapsed, 1100u);
+        EXPECT_EQ(ExchangeWithPull(c.answer, elapsed - 50, reply, &elapsed), c.expected)
+            << c.answer;
+        EXPECT_EQ(std::string(reply), c.answer);
     }
 }
 

@@ -166,6 +166,8 @@ TEST_F(SerialSimTest, HostBaud) {
     EXPECT_EQ(port.baud, 57600u);
     EXPECT_NE(Log().find("KSHostBaud failed to apply new baud rate \"12345\" (error 22)"),
               std::string::npos);
+    KSClose(port);
+    EXPECT_EQ(KSHostBaud(port, 9600), -EBADF) << "opened once, closed now: no driver to ask";
 }
 
 TEST_F(SerialSimTest, PurgeDropsArrivedInputAndLookAhead) {
@@ -184,6 +186,18 @@ TEST_F(SerialSimTest, WriteTakesWireTimeBeforeTheDeviceSeesIt) {
     EXPECT_EQ(device.received.size(), 9u);
     SleepMs(1);
     EXPECT_EQ(device.received, "0123456789");
+}
+
+TEST_F(SerialSimTest, ReadFailureStillCountsTheLookAheadItHandedOver) {
+    Open();
+    DeviceSendsAndSettles("xyz");
+    EXPECT_EQ(KSWait(port, 200, '\r'), 0);
+    bench.Line().Unplug();
+    char out[20];
+    uint32_t count = 99;
+    EXPECT_EQ(KSRead(port, out, sizeof out, &count), -21);
+    EXPECT_EQ(count, 3u);
+    EXPECT_EQ(std::string(out, 3), "xyz");
 }
 
 TEST_F(SerialSimTest, PulledCableIsAReadFailureNotEmptyReads) {
