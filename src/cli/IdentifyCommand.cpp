@@ -14,10 +14,7 @@
 #include "device/MORVA_Protocol.h"
 #include "log/KorrLog.h"
 
-#if __has_include("device/DeviceSettings.h")
 #include "device/DeviceSettings.h"
-#define KORR_HAVE_DEVICE_SETTINGS 1
-#endif
 
 namespace korrcli {
 
@@ -121,7 +118,6 @@ void PrintDeviceInfo(int32_t parsed, const korr::DeviceInfo& info) {
     std::printf("loader baud:        %u\n", static_cast<unsigned>(info.loaderBaud));
 }
 
-#ifdef KORR_HAVE_DEVICE_SETTINGS
 constexpr uint32_t kEverySetting = (1u << 28) - 1;
 
 void PrintFive(const char* label, const uint8_t* v) {
@@ -186,13 +182,6 @@ int ReadSettings(korr::MORVA_Protocol& link) {
     PrintSettings(record, mask);
     return kExitOk;
 }
-#else
-int ReadSettings(korr::MORVA_Protocol& /*link*/) {
-    // TODO(lead): DeviceSettings is wired in above; this branch goes once it is merged.
-    std::fprintf(stderr, "error: reading the settings is not available in this build\n");
-    return kExitFailed;
-}
-#endif
 
 int RunIdentify(const IdentifyOptions& o) {
     std::unique_ptr<korr::KorrLog> log;

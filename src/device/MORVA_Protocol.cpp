@@ -21,6 +21,17 @@ constexpr uint32_t kBaudRates[] = {0, 1200, 9600, 19200, 38400, 57600, 115200, 2
 
 }  // namespace
 
+void LoggableCommand(const char* command, char* out, size_t capacity) {
+    static constexpr const char* kSecretCommands[] = {"set -passwd ", "set -authkey "};
+    for (const char* prefix : kSecretCommands) {
+        if (std::strncmp(command, prefix, std::strlen(prefix)) == 0) {
+            FormatText(out, capacity, "%s%s\r", prefix, kMaskedSecret);
+            return;
+        }
+    }
+    CopyText(out, capacity, command);
+}
+
 uint32_t BaudIndexToRate(uint8_t index) {
     return index < sizeof kBaudRates / sizeof kBaudRates[0] ? kBaudRates[index] : 0;
 }
@@ -142,8 +153,10 @@ int32_t MORVA_Protocol::DeviceCommand(const char* command, char terminator, uint
         size_t copied = CopyText(reply, *replyCapacity, replyBuffer.get());
         *replyCapacity = static_cast<uint32_t>(copied);
         if (copied < received) {
+            char shown[256];
+            LoggableCommand(command, shown, sizeof shown);
             LINK_LOG(*this, LOG_VERBOSE, "DeviceCommand got %d more bytes than expected (%s)",
-                     static_cast<int>(received - copied), command);
+                     static_cast<int>(received - copied), shown);
         }
     }
     if (std::strncmp(replyBuffer.get(), "\r\r>", 3) == 0) {

@@ -68,9 +68,6 @@ TEST(IdentifyCli, OldLoggerAndNobodyThere) {
 }
 
 TEST(IdentifyCli, SettingsOfALogger) {
-#if !__has_include("device/DeviceSettings.h")
-    GTEST_SKIP() << "needs the settings commands";
-#endif
     korrtest::PtyDeviceServer server;
     ASSERT_TRUE(server.Ok());
     server.Attach<korrsim::Logger>(korrsim::kTr30Keys, "TR30 2.02").SetModem(true);

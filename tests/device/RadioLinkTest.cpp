@@ -136,9 +136,6 @@ TEST_F(RadioLinkTest, RadioThatCannotBeSetUpFailsTheConnectWithMinus23) {
 }
 
 TEST_F(RadioLinkTest, RadioIsTunedToTheDeviceBeforeTheLogin) {
-#ifdef KORR_TM8CONFIG_PENDING
-    GTEST_SKIP() << "needs the radio-module commands";
-#endif
     logger.Settings().Set("rch", "3");
     logger.Settings().Set("rsch", "BEEF");
     ConnectRequest r = RadioRequest("TR30LOG");
