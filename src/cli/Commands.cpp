@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/FlashCommand.h"
+#include "cli/IdentifyCommand.h"
 #include "cli/ImageCommand.h"
 #include "cli/PortsCommand.h"
 
@@ -13,6 +14,7 @@ void RegisterCommands(CLI::App& app, Commands& commands) {
     RegisterPortsCommand(app, commands);
     RegisterFlashCommand(app, commands);
     RegisterImageCommand(app, commands);
+    RegisterIdentifyCommand(app, commands);
 }
 
 int RunSelected(CLI::App& app, Commands& commands) {

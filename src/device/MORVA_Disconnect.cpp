@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/FixedText.h"
+#include "device/LinkLog.h"
 #include "device/MORVA_Protocol.h"
 #include "serial/Clock.h"
 
@@ -13,33 +15,33 @@ struct BaudCode {
     uint32_t rate;
     int code;
 };
-constexpr BaudCode kBaudCodes[] = {{9600, 0},   {19200, 1},  {38400, 2},  {57600, 3},
+constexpr BaudCode kBaudCodes[] = {{9600, 0},   {19200, 1},  {38400, 2}, {57600, 3},
                                    {115200, 4}, {230400, 5}, {460800, 6}};
 constexpr uint32_t kHostDefaultBaud = 9600;
 
-int DeviceBaudCode(uint32_t rate, bool* known) {
-    for (const BaudCode& b : kBaudCodes) {
-        if (b.rate == rate) {
-            *known = true;
-            return b.code;
-        }
-    }
-    *known = false;
-    return 0;
-}
-
 }  // namespace
+
+int DeviceBaudCode(uint32_t rate) {
+    for (const BaudCode& b : kBaudCodes) {
+        if (b.rate == rate) return b.code;
+    }
+    return -1;
+}
 
 int32_t MORVA_Protocol::SetBaudCommand(uint32_t rate) {
     if (!settings.newCommandSet) {
-        if (log) log->Print(LOG_VERBOSE, port.name, "SetBaudCommand: device (%s) can't change baud rate", settings.deviceName);
+        LINK_LOG(*this, LOG_VERBOSE, "SetBaudCommand: device (%s) can't change baud rate",
+                 settings.deviceName);
         return -1;
     }
-    bool known = false;
-    int code = DeviceBaudCode(rate, &known);
-    if (!known && log) log->Print(LOG_VERBOSE, port.name, "SetBaudCommand: unsupported baud rate %d, using 9600", static_cast<int>(rate));
+    int code = DeviceBaudCode(rate);
+    if (code < 0) {
+        LINK_LOG(*this, LOG_VERBOSE, "SetBaudCommand: unsupported baud rate %d, using 9600",
+                 static_cast<int>(rate));
+        code = 0;
+    }
     char command[32];
-    std::snprintf(command, sizeof command, "set -baud %d\r", code);
+    FormatText(command, sizeof command, "set -baud %d\r", code);
 
     const uint32_t start = TickMs();
     int32_t result = -21;
@@ -62,20 +64,25 @@ int32_t MORVA_Protocol::SetBaudCommand(uint32_t rate) {
             continue;
         }
         if (std::strstr(reply, "OK") != nullptr) {
-            if (log) log->Print(LOG_VERBOSE, port.name, "SetBaudCommand set device baud rate to %d (%d ms)", static_cast<int>(rate), static_cast<int>(TickMs() - start));
+            LINK_LOG(*this, LOG_VERBOSE, "SetBaudCommand set device baud rate to %d (%d ms)",
+                     static_cast<int>(rate), ElapsedMs(start));
             result = 1;
             break;
         }
         result = -30;
         if (std::strstr(reply, "\r>") != nullptr) {
-            if (log) log->Print(LOG_VERBOSE, port.name, "SetBaudCommand failed (heard prompt): trying again (%d ms)", static_cast<int>(TickMs() - start));
+            LINK_LOG(*this, LOG_VERBOSE,
+                     "SetBaudCommand failed (heard prompt): trying again (%d ms)",
+                     ElapsedMs(start));
             continue;
         }
-        if (log) log->Print(LOG_VERBOSE, port.name, "SetBaudCommand failed: heard: %s (%d ms)", reply, static_cast<int>(TickMs() - start));
+        LINK_LOG(*this, LOG_VERBOSE, "SetBaudCommand failed: heard: %s (%d ms)", reply,
+                 ElapsedMs(start));
         break;
     }
-    if (result < 0 && log) {
-        log->Print(LOG_ERROR, port.name, "SetBaudCommand failed with error %d (%d ms)", result, static_cast<int>(TickMs() - start));
+    if (result < 0) {
+        LINK_LOG(*this, LOG_ERROR, "SetBaudCommand failed with error %d (%d ms)", result,
+                 ElapsedMs(start));
     }
     SleepMs(100);
     return result;
@@ -93,7 +100,7 @@ int32_t MORVA_Protocol::DisconnectDevice(bool quiet) {
             KSWrite(port, "logout\r", 7);
             SleepMs(100);
             char login[32];
-            std::snprintf(login, sizeof login, "login %s\r", settings.deviceName);
+            FormatText(login, sizeof login, "login %s\r", settings.deviceName);
             KSWrite(port, login, static_cast<uint32_t>(std::strlen(login)));
             char heard[32];
             int32_t n = KSRead(port, heard, 31);
@@ -101,7 +108,7 @@ int32_t MORVA_Protocol::DisconnectDevice(bool quiet) {
                 result = 1;
                 break;
             }
-            if (log) log->Print(LOG_VERBOSE, port.name, "DisconnectDevice: Device didn't disconnect, retrying");
+            LINK_LOG(*this, LOG_VERBOSE, "DisconnectDevice: Device didn't disconnect, retrying");
         }
     }
     settings = DeviceSettingsRecord{};
@@ -111,13 +118,16 @@ int32_t MORVA_Protocol::DisconnectDevice(bool quiet) {
         if (r < 0) {
             KSClose(port);
             request.linkType = kLinkClosed;
-            if (log) log->Print(LOG_ERROR, port.name, "DisconnectDevice: Error setting host baud rate; can't keep port open (error %d)", r);
+            LINK_LOG(
+                *this, LOG_ERROR,
+                "DisconnectDevice: Error setting host baud rate; can't keep port open (error %d)",
+                r);
         }
     } else {
         KSClose(port);
         request.linkType = kLinkClosed;
     }
-    if (result > 0 && log) log->Print(LOG_VERBOSE, port.name, "DisconnectDevice successful");
+    if (result > 0) LINK_LOG(*this, LOG_VERBOSE, "DisconnectDevice successful");
     return result;
 }
 

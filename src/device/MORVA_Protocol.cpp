@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/FixedText.h"
+#include "device/LinkLog.h"
 #include "serial/Clock.h"
 
 namespace korr {
@@ -19,6 +20,17 @@ constexpr uint32_t kSilentRetryPauseMs = 50;
 constexpr uint32_t kBaudRates[] = {0, 1200, 9600, 19200, 38400, 57600, 115200, 230400, 460800};
 
 }  // namespace
+
+void LoggableCommand(const char* command, char* out, size_t capacity) {
+    static constexpr const char* kSecretCommands[] = {"set -passwd ", "set -authkey "};
+    for (const char* prefix : kSecretCommands) {
+        if (std::strncmp(command, prefix, std::strlen(prefix)) == 0) {
+            FormatText(out, capacity, "%s%s\r", prefix, kMaskedSecret);
+            return;
+        }
+    }
+    CopyText(out, capacity, command);
+}
 
 uint32_t BaudIndexToRate(uint8_t index) {
     return index < sizeof kBaudRates / sizeof kBaudRates[0] ? kBaudRates[index] : 0;
@@ -75,7 +87,8 @@ int32_t MORVA_Protocol::ConfigureLink(LinkOptions* linkOptions, bool set) {
 int32_t MORVA_Protocol::DeviceCommand(const char* command, char terminator, uint32_t timeoutMs,
                                       char* reply, uint32_t* replyCapacity, uint32_t* elapsedMs) {
     const uint32_t start = TickMs();
-    if (command == nullptr || replyBuffer == nullptr) return -10;
+    if (command == nullptr) return -10;
+    if (replyBuffer == nullptr) return -60;
     const uint32_t length = static_cast<uint32_t>(std::strlen(command));
     uint32_t silent = 0;
     uint32_t received = 0;
@@ -86,19 +99,22 @@ int32_t MORVA_Protocol::DeviceCommand(const char* command, char terminator, uint
         int32_t r = KSWrite(port, command, length);
         Trace(2, command);
         if (r < 0) {
-            if (log) log->Print(LOG_VERBOSE, port.name, "DeviceCommand got unexpected response (%d) from KCommWrite", r);
+            LINK_LOG(*this, LOG_VERBOSE,
+                     "DeviceCommand got unexpected response (%d) from KCommWrite", r);
             result = r;
             break;
         }
         r = KSWait(port, timeoutMs + options.extraWaitMs, terminator);
         if (r < 0) {
-            if (log) log->Print(LOG_VERBOSE, port.name, "DeviceCommand got unexpected response (%d) from KCommWait", r);
+            LINK_LOG(*this, LOG_VERBOSE,
+                     "DeviceCommand got unexpected response (%d) from KCommWait", r);
             result = r;
             break;
         }
         r = KSRead(port, replyBuffer.get(), kReplyBufferSize - 1, &received);
         if (r < 0) {
-            if (log) log->Print(LOG_VERBOSE, port.name, "DeviceCommand got unexpected response (%d) from KCommRead", r);
+            LINK_LOG(*this, LOG_VERBOSE,
+                     "DeviceCommand got unexpected response (%d) from KCommRead", r);
             result = r;
             break;
         }
@@ -111,7 +127,8 @@ int32_t MORVA_Protocol::DeviceCommand(const char* command, char terminator, uint
         replyBuffer[received] = '\0';
         Trace(1, replyBuffer.get());
         if (std::strstr(replyBuffer.get(), command) != nullptr) {
-            if (log) log->Print(LOG_ERROR, port.name, "DeviceCommand is hearing echoed commands -- device is broken? Relay active?");
+            LINK_LOG(*this, LOG_ERROR,
+                     "DeviceCommand is hearing echoed commands -- device is broken? Relay active?");
             result = -32;
             break;
         }
@@ -135,13 +152,15 @@ int32_t MORVA_Protocol::DeviceCommand(const char* command, char terminator, uint
     if (reply != nullptr && replyCapacity != nullptr && *replyCapacity > 0) {
         size_t copied = CopyText(reply, *replyCapacity, replyBuffer.get());
         *replyCapacity = static_cast<uint32_t>(copied);
-        if (copied < received && log) {
-            log->Print(LOG_VERBOSE, port.name, "DeviceCommand got %d more bytes than expected (%s)",
-                       static_cast<int>(received - copied), command);
+        if (copied < received) {
+            char shown[256];
+            LoggableCommand(command, shown, sizeof shown);
+            LINK_LOG(*this, LOG_VERBOSE, "DeviceCommand got %d more bytes than expected (%s)",
+                     static_cast<int>(received - copied), shown);
         }
     }
     if (std::strncmp(replyBuffer.get(), "\r\r>", 3) == 0) {
-        if (log) log->Print(LOG_VERBOSE, port.name, "DeviceCommand: device returned empty answer");
+        LINK_LOG(*this, LOG_VERBOSE, "DeviceCommand: device returned empty answer");
         return -31;
     }
     return static_cast<int32_t>(received);

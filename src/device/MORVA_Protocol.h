@@ -20,7 +20,7 @@ using ProgressHook = std::function<bool(uint32_t total, uint32_t done, int phase
 using TraceHook = std::function<void(const char* text)>;
 
 class MORVA_Protocol {
-public:
+  public:
     explicit MORVA_Protocol(KorrLog* logTo);
     ~MORVA_Protocol();
     MORVA_Protocol(const MORVA_Protocol&) = delete;
@@ -32,9 +32,13 @@ public:
     // "ERROR", "?" and "Unsupported"; an echoed command is -32 at once; silence on every try -21.
     int32_t DeviceCommand(const char* command, char terminator, uint32_t timeoutMs, char* reply,
                           uint32_t* replyCapacity, uint32_t* elapsedMs);
+    // Mode 1 finds the name of a device in reach (buffer of kDeviceNameCapacity); a larger mode
+    // is a plain query whose reply goes into a buffer of that capacity.
     int32_t QueryCommand(char* buffer, uint32_t mode);
     int32_t SendWake();
     int32_t LoginCommand(const char* name);
+    // The name holds kDeviceNameCapacity characters; on a radio link an empty name is filled
+    // with the name of the device that answers the query.
     int32_t DeviceLogin(char* name, const char* ignored, uint8_t* baudIndex);
     int32_t SetBaudCommand(uint32_t rate);
     int32_t DisconnectDevice(bool quiet);
@@ -55,12 +59,26 @@ public:
     KorrLog* log;
     ProgressHook progressHook;
     TraceHook traceHook;
+
+  private:
+    int32_t SerialLogin(uint8_t* baudIndex);
+    int32_t RadioLogin(char* name, uint8_t* baudIndex);
 };
 
 // 1 for a valid device name, else -50..-56 (see the rules in the implementation).
 int32_t CheckDeviceName(const char* name);
 
+// Programs (mode 1) or reads (mode 0) the radio module through its AT command mode. The mask
+// goes in as the items wanted (kSetRadioChannel, kSetRadioSubchannel, kSetRadioVersion) and
+// comes back as the items done; the version text holds kDeviceNameCapacity characters.
+// Defined with the maintenance commands; the connect uses it to set up the radio first.
+int32_t Tm8Config(MORVA_Protocol& link, int32_t* channel, int32_t* subchannel, char* versionText,
+                  int32_t mode, uint32_t* mask);
+
 // Baud index to rate: 0 none, 1 1200, 2 9600 ... 8 460800.
 uint32_t BaudIndexToRate(uint8_t index);
+// The code of "set -baud %d" for a rate (9600 is 0 ... 460800 is 6); -1 for a rate the
+// devices cannot take.
+int DeviceBaudCode(uint32_t rate);
 
 }  // namespace korr

@@ -1,0 +1,90 @@
+// korrbsl identify as a user runs it, against simulated firmware on a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include "models/Logger.h"
+#include "models/Qs7Firmware.h"
+#include "support/PtyDeviceServer.h"
+#include "support/RunProcess.h"
+#include "support/TempDir.h"
+
+namespace {
+
+const std::string kKorrbsl = KORRBSL_PATH;
+
+std::string Identify(korrtest::PtyDeviceServer& server, korrtest::ProcessResult* result,
+                     const std::string& extra = "") {
+    server.Start();
+    *result = korrtest::RunProcess(kKorrbsl + " identify --port " + korrtest::Quote(server.Path()) +
+                                   extra);
+    server.Stop();
+    return result->output;
+}
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(IdentifyCli, TellsWhatTheInstrumentIsAndHowItUpdates) {
+    korrtest::PtyDeviceServer server;
+    ASSERT_TRUE(server.Ok());
+    server.Attach<korrsim::Qs7Firmware>();
+    korrtest::TempDir dir;
+    const std::string log = dir.File("identify.log");
+    korrtest::ProcessResult r;
+    const std::string out = Identify(server, &r, " -v --log " + korrtest::Quote(log));
+    EXPECT_EQ(r.status, 0) << out;
+    EXPECT_TRUE(Has(out, "port:               " + server.Path() + "\n")) << out;
+    EXPECT_TRUE(Has(out, "device class:       0 Unknown\n")) << out;
+    EXPECT_TRUE(Has(out, "version:            \"QS7 3.60\" (360)\n")) << out;
+    EXPECT_TRUE(Has(out, "capabilities:       0x00001005\n")) << out;
+    EXPECT_TRUE(Has(out, "device type:        12 QS7 \"Quorra Series 7\"\n")) << out;
+    EXPECT_TRUE(Has(out, "updatable:          yes\n")) << out;
+    EXPECT_TRUE(Has(out, "restart delay:      2000 ms\n")) << out;
+    EXPECT_TRUE(Has(out, "access code login:  yes\n")) << out;
+    EXPECT_TRUE(Has(out, "flash:              0x1100-0xF9FF\n")) << out;
+    EXPECT_TRUE(Has(out, "loader baud:        9600\n")) << out;
+    EXPECT_TRUE(Has(korrtest::ReadFile(log), "VerCommand found \"QS7 3.60\" ver 360"));
+}
+
+TEST(IdentifyCli, OldLoggerAndNobodyThere) {
+    {
+        korrtest::PtyDeviceServer server;
+        ASSERT_TRUE(server.Ok());
+        server.Attach<korrsim::OldLogger>("1.20");
+        korrtest::ProcessResult r;
+        const std::string out = Identify(server, &r);
+        EXPECT_EQ(r.status, 0) << out;
+        EXPECT_TRUE(Has(out, "device class:       2 Tr3\n")) << out;
+        EXPECT_TRUE(Has(out, "command set:        old (\"show\" report)\n")) << out;
+        EXPECT_TRUE(Has(out, "device name:        OLDTR3\n")) << out;
+        EXPECT_TRUE(Has(out, "not a type this updater knows")) << out;
+    }
+    korrtest::PtyDeviceServer silent;
+    ASSERT_TRUE(silent.Ok());
+    korrtest::ProcessResult r;
+    const std::string out = Identify(silent, &r);
+    EXPECT_EQ(r.status, 1) << out;
+    EXPECT_EQ(out, "error -20: nothing is listening on the port\n");
+}
+
+TEST(IdentifyCli, SettingsOfALogger) {
+    korrtest::PtyDeviceServer server;
+    ASSERT_TRUE(server.Ok());
+    server.Attach<korrsim::Logger>(korrsim::kTr30Keys, "TR30 2.02").SetModem(true);
+    korrtest::ProcessResult r;
+    const std::string out = Identify(server, &r, " --settings");
+    EXPECT_EQ(r.status, 0) << out;
+    EXPECT_TRUE(Has(out, "device class:       3 Tr30\n")) << out;
+    EXPECT_TRUE(Has(out, "name:               TR30LOG\n")) << out;
+    EXPECT_TRUE(Has(out, "site:               North Field\n")) << out;
+    EXPECT_TRUE(Has(out, "APN:                internet.example\n")) << out;
+    EXPECT_TRUE(Has(out, "APN password:       ********\n")) << out;
+    EXPECT_FALSE(Has(out, "s3cret")) << "secrets are not shown";
+}
+
+TEST(IdentifyCli, PortIsRequired) {
+    auto r = korrtest::RunProcess(kKorrbsl + " identify");
+    EXPECT_EQ(r.status, 2) << r.output;
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+// korrbsl identify --settings as a user runs it, against a simulated logger on a
+// pseudo-terminal: the whole settings record read, secrets never shown.
+#include <gtest/gtest.h>
+
+#include "models/Logger.h"
+#include "support/PtyDeviceServer.h"
+#include "support/RunProcess.h"
+#include "support/TempDir.h"
+
+namespace {
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(IdentifySettingsCli, ReadsTheLoggersSettings) {
+    korrtest::PtyDeviceServer server;
+    ASSERT_TRUE(server.Ok());
+    auto& logger = server.Attach<korrsim::Logger>(korrsim::kTr30Keys, "TR30 2.02");
+    logger.SetModem(true);
+    korrtest::TempDir dir;
+    const std::string log = dir.File("identify.log");
+    server.Start();
+    const korrtest::ProcessResult r =
+        korrtest::RunProcess(std::string(KORRBSL_PATH) + " identify --settings -v --port " +
+                             korrtest::Quote(server.Path()) + " --log " + korrtest::Quote(log));
+    server.Stop();
+    const std::string& out = r.output;
+    EXPECT_EQ(r.status, 0) << out;
+    EXPECT_TRUE(Has(out, "settings read:      0x09FFFFFF\n")) << out;  // all but the ADC factors
+    EXPECT_TRUE(Has(out, "name:               TR30LOG\n")) << out;
+    EXPECT_TRUE(Has(out, "site:               North Field\n")) << out;
+    EXPECT_TRUE(Has(out, "latitude:           +46.50000\n")) << out;
+    EXPECT_FALSE(Has(out, "s3cret")) << out;
+    const std::string text = korrtest::ReadFile(log);
+    EXPECT_FALSE(Has(text, "s3cret"));
+    EXPECT_FALSE(Has(text, "00112233445566778899AABBCCDDEEFF"));
+    EXPECT_TRUE(Has(text, "APNPasswdCommand found APN password \"********\""));
+}
+
+}  // namespace
