@@ -14,9 +14,11 @@
 #include "core/Link.h"
 #include "korrsim/PtyServer.h"
 #include "models/BootFirmware.h"
+#include "models/CommandFirmware.h"
 #include "models/FlashDump.h"
 #include "models/Instrument.h"
 #include "models/InstrumentTypes.h"
+#include "models/Qs7Firmware.h"
 
 namespace {
 
@@ -41,8 +43,20 @@ struct Options {
     bool once = false;
 };
 
-// The firmware the instrument runs; the bare boot-command firmware for now.
+// The firmware the instrument runs: the "QS7" speaks its command language (version, login,
+// boot command); other types know only the boot command.
 std::unique_ptr<korrsim::InstrumentFirmware> MakeFirmware(korrsim::Link& link, const Options& o) {
+    if (o.type == "QS7") {
+        auto qs7 = std::make_unique<korrsim::Qs7Firmware>(link, "QS7 " + o.firmwareVersion);
+        return std::make_unique<korrsim::CommandFirmware>(
+            std::move(qs7), !o.noLoader,
+            [](korrsim::CommandDevice& device, const korrsim::BootImage& image) {
+                // New firmware reports what its identity block says.
+                if (image.code.empty()) return;
+                static_cast<korrsim::Qs7Firmware&>(device).SetVersionReply(image.code + " " +
+                                                                           image.version);
+            });
+    }
     auto firmware = std::make_unique<korrsim::BootFirmware>(link);
     firmware->SetLoaderMissing(o.noLoader);
     return firmware;

@@ -7,6 +7,8 @@
 
 #include "bsl/LoaderRig.h"
 #include "core/Random.h"
+#include "models/CommandFirmware.h"
+#include "models/Qs7Firmware.h"
 
 using namespace korr;
 using korrsim::Direction;
@@ -87,6 +89,26 @@ TEST(LoaderUpdate, ProgramsExactlyTheBuiltInImageAndBootsIt) {
     EXPECT_EQ(booted.code, "QS7");
     EXPECT_EQ(booted.version, "3.60");
     EXPECT_EQ(rig.sim.Target().Updates(), 1u);
+}
+
+TEST(LoaderUpdate, CommandFirmwareReportsTheNewVersionAfterTheRestart) {
+    LoaderRig rig;
+    rig.sim.Target().SetFirmware(std::make_unique<korrsim::CommandFirmware>(
+        std::make_unique<korrsim::Qs7Firmware>(rig.sim.Line(), "QS7 3.50"), true,
+        [](korrsim::CommandDevice& device, const korrsim::BootImage& image) {
+            static_cast<korrsim::Qs7Firmware&>(device).SetVersionReply(image.code + " " +
+                                                                       image.version);
+        }));
+    ASSERT_GT(RunUpdate(rig), 0);
+    rig.sim.RunFor(rig.sim.Target().Type().restart);
+
+    KorrSerial port;
+    ASSERT_EQ(KSOpen(port, rig.sim.Port(), 9600), 1);
+    ASSERT_EQ(KSWrite(port, "get -ver\r", 9), 9);
+    ASSERT_EQ(KSWait(port, 1000, '>'), '>');
+    char reply[32] = {};
+    KSRead(port, reply, sizeof reply - 1);
+    EXPECT_STREQ(reply, "\rQS7 3.60\r>");
 }
 
 TEST(LoaderUpdate, ProgramsATwentyBitImageAtTheFastRate) {

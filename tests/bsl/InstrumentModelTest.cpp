@@ -4,8 +4,10 @@
 #include "core/EventLoop.h"
 #include "core/Link.h"
 #include "models/BootFirmware.h"
+#include "models/CommandFirmware.h"
 #include "models/FlashDump.h"
 #include "models/Instrument.h"
+#include "models/Qs7Firmware.h"
 
 using namespace korrsim;
 
@@ -14,6 +16,7 @@ namespace {
 class InstrumentModelTest : public ::testing::Test {
 protected:
     void Start(const char* type) {
+        instrument.reset();  // the old one lets go of the line first
         instrument = std::make_unique<Instrument>(link, *FindInstrumentType(type));
         auto fw = std::make_unique<BootFirmware>(link);
         firmware = fw.get();
@@ -65,6 +68,23 @@ TEST_F(InstrumentModelTest, VectorsRestartTheInstrumentIntoItsFlash) {
     loop.RunUntil(loop.Now() + instrument->Type().restart);
     EXPECT_EQ(instrument->CurrentMode(), Instrument::Mode::Loader);
     EXPECT_EQ(Send("\r"), "$");
+}
+
+TEST_F(InstrumentModelTest, CommandFirmwareLeavesForTheLoaderOnlyOnTheRightWord) {
+    Start("QS7");
+    instrument->SetFirmware(
+        std::make_unique<CommandFirmware>(std::make_unique<Qs7Firmware>(link, "QS7 3.50"), true));
+    EXPECT_EQ(Send("get -ver\r"), "\rQS7 3.50\r>");
+    EXPECT_EQ(Send("boot XYZ\r"), "ERROR");
+    EXPECT_EQ(instrument->CurrentMode(), Instrument::Mode::Firmware);
+    EXPECT_EQ(Send("boot VLUX\r"), "OK");
+    EXPECT_EQ(instrument->CurrentMode(), Instrument::Mode::Loader);
+
+    Start("QS7");
+    instrument->SetFirmware(
+        std::make_unique<CommandFirmware>(std::make_unique<Qs7Firmware>(link, "QS7 3.50"), false));
+    EXPECT_EQ(Send("boot VLUX\r"), "\rKorrBSL MISSING\r>");
+    EXPECT_EQ(instrument->CurrentMode(), Instrument::Mode::Firmware);
 }
 
 TEST(Flash, EraseAndProgramKeepToTheirAreas) {
