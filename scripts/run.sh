@@ -8,4 +8,6 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORR_TESTS=OFF
     -DKORR_BENCHMARKS=OFF >/dev/null
 cmake --build build/release --target korrbsl -j"$(nproc)"
 
-./build/release/src/cli/korrbsl --help
+# The loader part of an update against the built-in simulated Quorra Series 7: connect to its
+# bootstrap loader, erase, program the built-in QS7 3.60 image, send the vectors, restart.
+./build/release/src/cli/korrbsl flash --simulate
