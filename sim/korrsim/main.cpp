@@ -30,7 +30,7 @@ void OnSignal(int) {
 
 struct Options {
     std::string type = "QS7";
-    std::string firmwareVersion = "3.50";
+    std::string firmwareVersion = "3.55";  // older than the built-in image, and updatable
     bool loaderActive = false;
     bool loaderWaiting = false;
     bool noLoader = false;

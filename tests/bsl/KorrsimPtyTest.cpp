@@ -131,3 +131,23 @@ TEST(KorrsimPty, KorrbslFlashProgramsTheSimulatedInstrument) {
 }
 
 }  // namespace
+
+namespace {
+
+// korrbsl identify on the real serial backend against korrsim's instrument firmware.
+TEST(KorrsimPty, KorrbslIdentifiesTheSimulatedInstrument) {
+    korrtest::TempDir dir;
+    Child sim({KORRSIM_PATH, "--firmware-version", "3.55", "--link", dir.File("port")});
+    ASSERT_EQ(sim.ReadLine(5000).rfind("/dev/", 0), 0u);
+
+    std::string command = "'" + std::string(KORRBSL_PATH) + "' identify --port '" +
+                          dir.File("port") + "' >'" + dir.File("out") + "' 2>&1";
+    int rc = std::system(command.c_str());
+    const std::string out = korrtest::ReadFile(dir.File("out"));
+    ASSERT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 0) << out;
+    EXPECT_NE(out.find("\"QS7 3.55\" (355)"), std::string::npos) << out;
+    EXPECT_NE(out.find("device type:        12 QS7 \"Quorra Series 7\""), std::string::npos) << out;
+    EXPECT_NE(out.find("updatable:          yes"), std::string::npos) << out;
+}
+
+}  // namespace
