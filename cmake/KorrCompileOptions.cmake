@@ -1,7 +1,7 @@
 # Warnings and sanitizers for every target of the project, applied through one interface target.
 add_library(korr_options INTERFACE)
 target_compile_options(korr_options INTERFACE -Wall -Wextra -Wpedantic -Wformat=2 -Wshadow
-    -Wnon-virtual-dtor -Wcast-align -Wnull-dereference)
+    -Wnon-virtual-dtor -Wcast-align)
 if(KORR_WERROR)
     target_compile_options(korr_options INTERFACE -Werror)
 endif()
