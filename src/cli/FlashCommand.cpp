@@ -1,15 +1,14 @@
 #include "cli/FlashCommand.h"
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "bsl/KorrBSLHost.h"
 #include "cli/DataFolder.h"
+#include "cli/ErrorText.h"
 #include "cli/ProgressBar.h"
 #include "device/DeviceTypes.h"
 #include "host/SimInstrument.h"
@@ -72,38 +71,20 @@ constexpr CodeText kCodeTexts[] = {
     {.code = -112, .text = "the instrument does not have a working firmware loader"},
 };
 
-const char* PortMeaning(int32_t code) {
-    switch (-code) {
-        case ENOENT:
-        case ENODEV:
-        case ENXIO:
-            return "the port is not available";
-        case EBUSY:
-        case EWOULDBLOCK:
-            return "the port is in use by another program";
-        case EACCES:
-            return "no permission to open the port (is your user in the dialout group?)";
-        default:
-            return nullptr;
-    }
-}
-
 std::string Meaning(int32_t code, Step step) {
     if (step == Step::Connect) {
-        if (const char* port = PortMeaning(code)) return port;
+        if (const char* port = PortErrorMeaning(code)) return port;
     }
     if (step == Step::Upload && code == -10) return "there is no firmware image to send";
     if (step == Step::Upload && code == -11) return "the firmware image is malformed";
     for (const CodeText& c : kCodeTexts) {
         if (c.code == code) return c.text;
     }
-    if (code < 0 && code > -4096) return std::strerror(-code);
-    return "unexpected error";
+    return SystemErrorMeaning(code);
 }
 
 int Fail(int32_t code, Step step) {
-    std::fprintf(stderr, "error %d: %s\n", code, Meaning(code, step).c_str());
-    return kExitFailed;
+    return ReportError(code, Meaning(code, step).c_str());
 }
 
 int UsageError(const std::string& what) {

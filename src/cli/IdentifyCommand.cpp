@@ -2,19 +2,17 @@
 // is and what an update of it involves, and (with --settings) reads a logger's settings.
 #include "cli/IdentifyCommand.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 
+#include "cli/ErrorText.h"
 #include "common/FixedText.h"
 #include "device/DeviceIdentification.h"
+#include "device/DeviceSettings.h"
 #include "device/DeviceTypes.h"
 #include "device/MORVA_Protocol.h"
 #include "log/KorrLog.h"
-
-#include "device/DeviceSettings.h"
 
 namespace korrcli {
 
@@ -30,19 +28,7 @@ struct IdentifyOptions {
 constexpr uint8_t kUpdateBaudIndex = 2;  // the update talks to the firmware at 9600 baud
 
 const char* Meaning(int32_t code) {
-    switch (-code) {
-        case ENOENT:
-        case ENODEV:
-        case ENXIO:
-            return "the port is not available";
-        case EBUSY:
-        case EWOULDBLOCK:
-            return "the port is in use by another program";
-        case EACCES:
-            return "no permission to open the port (is your user in the dialout group?)";
-        default:
-            break;
-    }
+    if (const char* port = PortErrorMeaning(code)) return port;
     switch (code) {
         case -10:
             return "a required argument is missing";
@@ -73,13 +59,11 @@ const char* Meaning(int32_t code) {
         default:
             break;
     }
-    if (code < 0 && code > -4096) return std::strerror(-code);
-    return "unexpected error";
+    return SystemErrorMeaning(code);
 }
 
 int Fail(int32_t code) {
-    std::fprintf(stderr, "error %d: %s\n", code, Meaning(code));
-    return kExitFailed;
+    return ReportError(code, Meaning(code));
 }
 
 const char* YesNo(bool value) {

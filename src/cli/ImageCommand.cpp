@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bsl/KorrBSLHost.h"
+#include "cli/ErrorText.h"
 #include "cli/ImageCommand.h"
 #include "device/DeviceTypes.h"
 #include "firmware/BuiltinImage.h"
@@ -22,8 +23,7 @@ struct ImageOptions {
 };
 
 int Fail(int32_t code, const std::string& what) {
-    std::fprintf(stderr, "error %d: %s\n", code, what.c_str());
-    return kExitFailed;
+    return ReportError(code, what.c_str());
 }
 
 // What a failed load or save means, in one line.

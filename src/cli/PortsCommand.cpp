@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "cli/ErrorText.h"
 #include "serial/CommPortEnum.h"
 
 namespace korrcli {
@@ -24,10 +25,7 @@ int RunPorts(bool findAll) {
     korr::CommPortInfo ports[korr::kCommPortListSize];
     int32_t count = korr::kCommPortListSize;
     int32_t result = korr::CommPortEnum(enumerator, ports, &count, findAll);
-    if (result < 0) {
-        std::fprintf(stderr, "error %d: %s\n", result, ListErrorText(result));
-        return kExitFailed;
-    }
+    if (result < 0) return ReportError(result, ListErrorText(result));
     if (count == 0) {
         std::puts("No Comm Ports Found");
         return kExitOk;

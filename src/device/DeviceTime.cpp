@@ -157,12 +157,8 @@ int32_t DeviceTime(MORVA_Protocol& link, int32_t* seconds, int mode) {
     }
     const bool write = mode == kSettingWrite;
     int32_t result = write ? SetClock(link, seconds, start) : ReadClock(link, seconds, start);
-    if (result < 0) {
-        if (!write && seconds != nullptr) *seconds = -1;
-        LINK_LOG(link, LOG_ERROR, "DeviceTime failed with error %d (%d ms)", result,
-                 ElapsedMs(start));
-    }
-    return result;
+    if (result < 0 && !write && seconds != nullptr) *seconds = -1;
+    return Finished(link, "DeviceTime", result, start);
 }
 
 }  // namespace korr

@@ -68,10 +68,8 @@ bool StoreFactor(unsigned long value, uint8_t* factor) {
 }
 
 int32_t ReadADC(MORVA_Protocol& link, const char* name, uint8_t* a, uint8_t* b, uint32_t start) {
-    char command[kCommandCapacity];
-    FormatText(command, sizeof command, "get %s\r", name);
     char reply[kReplyTextCapacity];
-    int32_t r = AskDevice(link, command, reply, kADCReplyCapacity);
+    int32_t r = GetSetting(link, name, reply, kADCReplyCapacity);
     if (r < 0) return r;
     unsigned long v[kLongCount] = {};
     const int found = ScanFactors(reply, v);

@@ -77,10 +77,8 @@ int32_t WriteNumber(MORVA_Protocol& link, const NumberSetting& s, int32_t value,
 }
 
 int32_t ReadNumber(MORVA_Protocol& link, const NumberSetting& s, int32_t* value, uint32_t start) {
-    char command[kCommandCapacity];
-    FormatText(command, sizeof command, "get %s\r", s.key);
     char reply[kSettingReplyCapacity];
-    int32_t r = AskDevice(link, command, reply, sizeof reply);
+    int32_t r = GetSetting(link, s.key, reply, sizeof reply);
     if (r < 0) return r;
     int32_t found = 0;
     if (!TakeNumber(s.afterFirstReturn ? AfterFirstReturn(reply) : reply, &found)) {
@@ -108,11 +106,7 @@ int32_t RunNumber(MORVA_Protocol& link, const NumberSetting& s, int32_t* value, 
     } else {
         result = write ? WriteNumber(link, s, *value, start) : ReadNumber(link, s, value, start);
     }
-    if (result < 0) {
-        LINK_LOG(link, LOG_ERROR, "%s failed with error %d (%d ms)", s.logName, result,
-                 ElapsedMs(start));
-    }
-    return result;
+    return Finished(link, s.logName, result, start);
 }
 
 // For the fields the record keeps unsigned.
@@ -214,11 +208,7 @@ int32_t PADCCommand(MORVA_Protocol& link, int32_t* hertz, int mode) {
     } else {
         result = PADCRead(link, hertz, start);
     }
-    if (result < 0) {
-        LINK_LOG(link, LOG_ERROR, "PADCCommand failed with error %d (%d ms)", result,
-                 ElapsedMs(start));
-    }
-    return result;
+    return Finished(link, "PADCCommand", result, start);
 }
 
 }  // namespace korr

@@ -62,10 +62,8 @@ int ScanList(const char* text, int32_t* values) {
 }
 
 int32_t ReadList(MORVA_Protocol& link, const PortListSetting& s, uint8_t* v, uint32_t start) {
-    char command[kCommandCapacity];
-    FormatText(command, sizeof command, "get %s\r", s.key);
     char reply[kSettingReplyCapacity];
-    int32_t r = AskDevice(link, command, reply, sizeof reply);
+    int32_t r = GetSetting(link, s.key, reply, sizeof reply);
     if (r < 0) return r;
     int32_t values[kPortCount] = {};
     const int found = ScanList(reply, values);
@@ -96,11 +94,7 @@ int32_t RunList(MORVA_Protocol& link, const PortListSetting& s, uint8_t* values,
     } else {
         result = write ? WriteList(link, s, values, start) : ReadList(link, s, values, start);
     }
-    if (result < 0) {
-        LINK_LOG(link, LOG_ERROR, "%s failed with error %d (%d ms)", s.logName, result,
-                 ElapsedMs(start));
-    }
-    return result;
+    return Finished(link, s.logName, result, start);
 }
 
 }  // namespace

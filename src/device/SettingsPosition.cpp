@@ -39,10 +39,8 @@ int32_t WriteCoordinate(MORVA_Protocol& link, const CoordinateSetting& s, double
 
 int32_t ReadCoordinate(MORVA_Protocol& link, const CoordinateSetting& s, double* degrees,
                        uint32_t start) {
-    char command[kCommandCapacity];
-    FormatText(command, sizeof command, "get %s\r", s.key);
     char reply[kSettingReplyCapacity];
-    int32_t r = AskDevice(link, command, reply, sizeof reply);
+    int32_t r = GetSetting(link, s.key, reply, sizeof reply);
     if (r < 0) return r;
     const char* from = SkipSpace(reply);
     char* end = nullptr;
@@ -70,12 +68,8 @@ int32_t RunCoordinate(MORVA_Protocol& link, const CoordinateSetting& s, double* 
     } else {
         result = ReadCoordinate(link, s, degrees, start);
     }
-    if (result < 0) {
-        link.settings.validMask &= ~s.validBit;
-        LINK_LOG(link, LOG_ERROR, "%s failed with error %d (%d ms)", s.logName, result,
-                 ElapsedMs(start));
-    }
-    return result;
+    if (result < 0) link.settings.validMask &= ~s.validBit;
+    return Finished(link, s.logName, result, start);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/FixedText.h"
 #include "device/DeviceSettings.h"
 #include "serial/Clock.h"
 
@@ -32,6 +33,12 @@ int32_t AskDevice(MORVA_Protocol& link, const char* command, char* reply, uint32
     uint32_t ms = 0;
     if (capacity > 0) reply[0] = '\0';
     return link.DeviceCommand(command, terminator, timeoutMs, reply, &length, &ms);
+}
+
+int32_t GetSetting(MORVA_Protocol& link, const char* key, char* reply, uint32_t capacity) {
+    char command[kCommandCapacity];
+    FormatText(command, sizeof command, "get %s\r", key);
+    return AskDevice(link, command, reply, capacity);
 }
 
 int32_t SendSet(MORVA_Protocol& link, const char* command, Confirm confirm, uint32_t capacity) {
@@ -85,6 +92,14 @@ bool TakeNumber(const char* from, int32_t* value) {
 
 bool Contains(const char* text, const char* what) {
     return std::strstr(text, what) != nullptr;
+}
+
+int32_t Finished(MORVA_Protocol& link, const char* logName, int32_t result, uint32_t start) {
+    if (result < 0) {
+        LINK_LOG(link, LOG_ERROR, "%s failed with error %d (%d ms)", logName, result,
+                 ElapsedMs(start));
+    }
+    return result;
 }
 
 }  // namespace korr

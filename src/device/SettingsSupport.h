@@ -38,6 +38,9 @@ enum class Confirm : uint8_t {
 int32_t AskDevice(MORVA_Protocol& link, const char* command, char* reply, uint32_t capacity,
                   uint32_t timeoutMs = kSettingTimeoutMs, char terminator = '>');
 
+// Asks for one setting ("get <key>\r"): as AskDevice.
+int32_t GetSetting(MORVA_Protocol& link, const char* key, char* reply, uint32_t capacity);
+
 // Sends a set command: 1 when confirmed, -30 when not, or the command error.
 int32_t SendSet(MORVA_Protocol& link, const char* command, Confirm confirm,
                 uint32_t capacity = kSettingReplyCapacity);
@@ -52,5 +55,8 @@ int32_t TakeText(const char* from, char* out, uint32_t maxChars);
 bool TakeNumber(const char* from, int32_t* value);
 
 bool Contains(const char* text, const char* what);
+
+// The end of a command: a failure gets its "<logName> failed with error ..." line. Returns result.
+int32_t Finished(MORVA_Protocol& link, const char* logName, int32_t result, uint32_t start);
 
 }  // namespace korr

@@ -122,14 +122,11 @@ int32_t WriteText(MORVA_Protocol& link, const TextSetting& s, const char* value,
 }
 
 int32_t ReadText(MORVA_Protocol& link, const TextSetting& s, char* field, uint32_t start) {
-    char command[kCommandCapacity];
-    FormatText(command, sizeof command, "get %s\r", s.key);
     char reply[kReplyTextCapacity];
-    int32_t r = AskDevice(link, command, reply, s.replyCapacity);
+    int32_t r = GetSetting(link, s.key, reply, s.replyCapacity);
     bool fallback = false;
     if (r == -34 && s.fallbackKey != nullptr) {
-        FormatText(command, sizeof command, "get %s\r", s.fallbackKey);
-        r = AskDevice(link, command, reply, s.replyCapacity);
+        r = GetSetting(link, s.fallbackKey, reply, s.replyCapacity);
         fallback = true;
     }
     if (r < 0) return r;
@@ -159,12 +156,8 @@ int32_t RunText(MORVA_Protocol& link, const TextSetting& s, char* field, int mod
     } else {
         result = write ? WriteText(link, s, field, start) : ReadText(link, s, field, start);
     }
-    if (result < 0) {
-        link.settings.validMask &= ~s.clearOnFailure;
-        LINK_LOG(link, LOG_ERROR, "%s failed with error %d (%d ms)", s.logName, result,
-                 ElapsedMs(start));
-    }
-    return result;
+    if (result < 0) link.settings.validMask &= ~s.clearOnFailure;
+    return Finished(link, s.logName, result, start);
 }
 
 int32_t NameWrite(MORVA_Protocol& link, const char* name, uint32_t start) {
@@ -212,11 +205,7 @@ int32_t NameCommand(MORVA_Protocol& link, char* name, int mode) {
     } else {
         result = mode == kSettingWrite ? NameWrite(link, name, start) : NameRead(link, name, start);
     }
-    if (result < 0) {
-        LINK_LOG(link, LOG_ERROR, "NameCommand failed with error %d (%d ms)", result,
-                 ElapsedMs(start));
-    }
-    return result;
+    return Finished(link, "NameCommand", result, start);
 }
 
 int32_t DeviceIDCommand(MORVA_Protocol& link, char* deviceID, int mode) {

@@ -80,11 +80,7 @@ int32_t TraitCommand(MORVA_Protocol& link, int32_t* trait, int mode) {
     } else {
         result = TraitEmulate(link, trait);
     }
-    if (result < 0) {
-        LINK_LOG(link, LOG_ERROR, "TraitCommand failed with error %d (%d ms)", result,
-                 ElapsedMs(start));
-    }
-    return result;
+    return Finished(link, "TraitCommand", result, start);
 }
 
 }  // namespace korr

@@ -1,32 +1,21 @@
 // korrbsl flash as a user runs it, against the in-process simulated instrument (--simulate).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "support/Spawn.h"
 #include "support/TempDir.h"
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using korrtest::SpawnResult;
 
 class FlashCli : public ::testing::Test {
 protected:
     // Runs korrbsl with its data folder in the test's own folder.
-    Outcome Run(const std::string& args) {
-        std::string command = "XDG_DATA_HOME='" + dir.File("data") + "' '" + KORRBSL_PATH + "' " +
-                              args + " >'" + dir.File("out") + "' 2>'" + dir.File("err") + "'";
-        int rc = std::system(command.c_str());
-        Outcome o;
-        o.status = (rc != -1 && WIFEXITED(rc)) ? WEXITSTATUS(rc) : -1;
-        o.out = korrtest::ReadFile(dir.File("out"));
-        o.err = korrtest::ReadFile(dir.File("err"));
-        return o;
+    SpawnResult Run(const std::vector<std::string>& args) {
+        return korrtest::Spawn(KORRBSL_PATH, args, {"XDG_DATA_HOME=" + dir.File("data")});
     }
     std::string LogFile() const {
         return dir.File("data/Korrin/KorrBSL/Quorra Series 7 Firmware Updater.errors.txt");
@@ -39,18 +28,23 @@ protected:
 };
 
 TEST_F(FlashCli, UsageErrorsExitTwo) {
-    const char* cases[] = {"flash", "flash --simulate --device-type NOPE",
-                           "flash --port x --firmware /no/such/file.txt", "flash --port"};
-    for (const char* args : cases) {
-        Outcome o = Run(args);
-        EXPECT_EQ(o.status, 2) << args << "\n" << o.err;
+    const std::vector<std::string> cases[] = {
+        {"flash"},
+        {"flash", "--simulate", "--device-type", "NOPE"},
+        {"flash", "--port", "x", "--firmware", "/no/such/file.txt"},
+        {"flash", "--port"},
+    };
+    for (const std::vector<std::string>& args : cases) {
+        SpawnResult o = Run(args);
+        const std::string shown = ::testing::PrintToString(args);
+        EXPECT_EQ(o.status, 2) << shown << "\n" << o.err;
         EXPECT_TRUE(Has(o.err, "korrbsl")) << o.err;
-        EXPECT_EQ(o.out, "") << args;
+        EXPECT_EQ(o.out, "") << shown;
     }
 }
 
 TEST_F(FlashCli, ProgramsTheSimulatedInstrument) {
-    Outcome o = Run("flash --simulate");
+    SpawnResult o = Run({"flash", "--simulate"});
     ASSERT_EQ(o.status, 0) << o.out << o.err;
     EXPECT_TRUE(Has(o.out, "Starting the firmware loader on sim0...")) << o.out;
     EXPECT_TRUE(Has(o.out, "Uploading new firmware code: 100%")) << o.out;
@@ -60,7 +54,7 @@ TEST_F(FlashCli, ProgramsTheSimulatedInstrument) {
 }
 
 TEST_F(FlashCli, VerboseLogGoesToTheDataFolderAndToStderr) {
-    Outcome o = Run("flash --simulate -v");
+    SpawnResult o = Run({"flash", "--simulate", "-v"});
     ASSERT_EQ(o.status, 0) << o.err;
     const std::string line = "KorrBSL: BSLConnect connected to device running KorrBSL version 12";
     EXPECT_TRUE(Has(o.err, line)) << o.err;
@@ -69,17 +63,20 @@ TEST_F(FlashCli, VerboseLogGoesToTheDataFolderAndToStderr) {
 
 TEST_F(FlashCli, FailuresExitOneWithTheCodeAndItsMeaning) {
     struct Case {
-        const char* args;
+        std::vector<std::string> args;
         const char* message;
     } cases[] = {
-        {"flash --port /dev/korrtest-no-such-port", "error -2: the port is not available"},
+        {.args = {"flash", "--port", "/dev/korrtest-no-such-port"},
+         .message = "error -2: the port is not available"},
         // The QS7 image starts at 0x1100, which a QE8 does not have: the loader refuses it.
-        {"flash --simulate --device-type qe8", "error -1: the firmware loader refused the command"},
+        {.args = {"flash", "--simulate", "--device-type", "qe8"},
+         .message = "error -1: the firmware loader refused the command"},
     };
     for (const Case& c : cases) {
-        Outcome o = Run(c.args);
-        EXPECT_EQ(o.status, 1) << c.args;
-        EXPECT_TRUE(Has(o.err, c.message)) << c.args << "\n" << o.err;
+        SpawnResult o = Run(c.args);
+        const std::string shown = ::testing::PrintToString(c.args);
+        EXPECT_EQ(o.status, 1) << shown;
+        EXPECT_TRUE(Has(o.err, c.message)) << shown << "\n" << o.err;
         EXPECT_TRUE(Has(korrtest::ReadFile(LogFile()), "failed")) << "errors are logged";
     }
 }

@@ -8,12 +8,12 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <sstream>
 #include <string>
 #include <thread>
 
+#include "support/Spawn.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -110,11 +110,10 @@ TEST(KorrsimPty, KorrbslFlashProgramsTheSimulatedInstrument) {
     const std::string path = sim.ReadLine(5000);
     ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
 
-    std::string command = "XDG_DATA_HOME='" + dir.File("data") + "' '" + KORRBSL_PATH +
-                          "' flash --port '" + dir.File("port") + "' --firmware '" + file + "' >'" +
-                          dir.File("out") + "' 2>&1";
-    int rc = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 0) << korrtest::ReadFile(dir.File("out"));
+    const korrtest::SpawnResult run = korrtest::SpawnCombined(
+        KORRBSL_PATH, {"flash", "--port", dir.File("port"), "--firmware", file},
+        {"XDG_DATA_HOME=" + dir.File("data")});
+    ASSERT_EQ(run.status, 0) << run.out;
     ASSERT_EQ(sim.Wait(10000), 0) << "korrsim --once ends when the port is let go";
 
     std::map<uint32_t, uint8_t> expected = TiTextBytes(firmware);
@@ -140,11 +139,10 @@ TEST(KorrsimPty, KorrbslIdentifiesTheSimulatedInstrument) {
     Child sim({KORRSIM_PATH, "--firmware-version", "3.55", "--link", dir.File("port")});
     ASSERT_EQ(sim.ReadLine(5000).rfind("/dev/", 0), 0u);
 
-    std::string command = "'" + std::string(KORRBSL_PATH) + "' identify --port '" +
-                          dir.File("port") + "' >'" + dir.File("out") + "' 2>&1";
-    int rc = std::system(command.c_str());
-    const std::string out = korrtest::ReadFile(dir.File("out"));
-    ASSERT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 0) << out;
+    const korrtest::SpawnResult identify =
+        korrtest::SpawnCombined(KORRBSL_PATH, {"identify", "--port", dir.File("port")});
+    const std::string& out = identify.out;
+    ASSERT_EQ(identify.status, 0) << out;
     EXPECT_NE(out.find("\"QS7 3.55\" (355)"), std::string::npos) << out;
     EXPECT_NE(out.find("device type:        12 QS7 \"Quorra Series 7\""), std::string::npos) << out;
     EXPECT_NE(out.find("updatable:          yes"), std::string::npos) << out;

@@ -1,27 +1,32 @@
 // korrbsl as a user runs it.
 #include <gtest/gtest.h>
 
-#include "support/RunProcess.h"
+#include <string>
+#include <vector>
+
+#include "support/Spawn.h"
 
 namespace {
 
-const std::string kKorrbsl = KORRBSL_PATH;
+korrtest::SpawnResult Korrbsl(const std::vector<std::string>& args) {
+    return korrtest::SpawnCombined(KORRBSL_PATH, args);
+}
 
 TEST(Cli, HelpAndVersionExitZero) {
-    auto help = korrtest::RunProcess(kKorrbsl + " --help");
+    auto help = Korrbsl({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.output.find("Usage:"), std::string::npos);
-    auto version = korrtest::RunProcess(kKorrbsl + " --version");
+    EXPECT_NE(help.out.find("Usage:"), std::string::npos);
+    auto version = Korrbsl({"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.output.rfind("korrbsl ", 0), 0u) << version.output;
+    EXPECT_EQ(version.out.rfind("korrbsl ", 0), 0u) << version.out;
 }
 
 TEST(Cli, UsageErrorsExitTwoWithOneLine) {
-    for (const char* args : {" --no-such-option", " no-such-command"}) {
-        auto r = korrtest::RunProcess(kKorrbsl + args);
+    for (const char* args : {"--no-such-option", "no-such-command"}) {
+        auto r = Korrbsl({args});
         EXPECT_EQ(r.status, 2) << args;
-        EXPECT_EQ(r.output.find('\n'), r.output.size() - 1) << "one line: " << r.output;
-        EXPECT_EQ(r.output.rfind("korrbsl: ", 0), 0u) << r.output;
+        EXPECT_EQ(r.out.find('\n'), r.out.size() - 1) << "one line: " << r.out;
+        EXPECT_EQ(r.out.rfind("korrbsl: ", 0), 0u) << r.out;
     }
 }
 

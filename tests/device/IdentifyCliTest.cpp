@@ -4,20 +4,19 @@
 #include "models/Logger.h"
 #include "models/Qs7Firmware.h"
 #include "support/PtyDeviceServer.h"
-#include "support/RunProcess.h"
+#include "support/Spawn.h"
 #include "support/TempDir.h"
 
 namespace {
 
-const std::string kKorrbsl = KORRBSL_PATH;
-
-std::string Identify(korrtest::PtyDeviceServer& server, korrtest::ProcessResult* result,
-                     const std::string& extra = "") {
+std::string Identify(korrtest::PtyDeviceServer& server, korrtest::SpawnResult* result,
+                     const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> args{"identify", "--port", server.Path()};
+    args.insert(args.end(), extra.begin(), extra.end());
     server.Start();
-    *result = korrtest::RunProcess(kKorrbsl + " identify --port " + korrtest::Quote(server.Path()) +
-                                   extra);
+    *result = korrtest::SpawnCombined(KORRBSL_PATH, args);
     server.Stop();
-    return result->output;
+    return result->out;
 }
 
 bool Has(const std::string& text, const std::string& part) {
@@ -30,8 +29,8 @@ TEST(IdentifyCli, TellsWhatTheInstrumentIsAndHowItUpdates) {
     server.Attach<korrsim::Qs7Firmware>();
     korrtest::TempDir dir;
     const std::string log = dir.File("identify.log");
-    korrtest::ProcessResult r;
-    const std::string out = Identify(server, &r, " -v --log " + korrtest::Quote(log));
+    korrtest::SpawnResult r;
+    const std::string out = Identify(server, &r, {"-v", "--log", log});
     EXPECT_EQ(r.status, 0) << out;
     EXPECT_TRUE(Has(out, "port:               " + server.Path() + "\n")) << out;
     EXPECT_TRUE(Has(out, "device class:       0 Unknown\n")) << out;
@@ -51,7 +50,7 @@ TEST(IdentifyCli, OldLoggerAndNobodyThere) {
         korrtest::PtyDeviceServer server;
         ASSERT_TRUE(server.Ok());
         server.Attach<korrsim::OldLogger>("1.20");
-        korrtest::ProcessResult r;
+        korrtest::SpawnResult r;
         const std::string out = Identify(server, &r);
         EXPECT_EQ(r.status, 0) << out;
         EXPECT_TRUE(Has(out, "device class:       2 Tr3\n")) << out;
@@ -61,7 +60,7 @@ TEST(IdentifyCli, OldLoggerAndNobodyThere) {
     }
     korrtest::PtyDeviceServer silent;
     ASSERT_TRUE(silent.Ok());
-    korrtest::ProcessResult r;
+    korrtest::SpawnResult r;
     const std::string out = Identify(silent, &r);
     EXPECT_EQ(r.status, 1) << out;
     EXPECT_EQ(out, "error -20: nothing is listening on the port\n");
@@ -71,8 +70,8 @@ TEST(IdentifyCli, SettingsOfALogger) {
     korrtest::PtyDeviceServer server;
     ASSERT_TRUE(server.Ok());
     server.Attach<korrsim::Logger>(korrsim::kTr30Keys, "TR30 2.02").SetModem(true);
-    korrtest::ProcessResult r;
-    const std::string out = Identify(server, &r, " --settings");
+    korrtest::SpawnResult r;
+    const std::string out = Identify(server, &r, {"--settings"});
     EXPECT_EQ(r.status, 0) << out;
     EXPECT_TRUE(Has(out, "device class:       3 Tr30\n")) << out;
     EXPECT_TRUE(Has(out, "name:               TR30LOG\n")) << out;
@@ -83,8 +82,8 @@ TEST(IdentifyCli, SettingsOfALogger) {
 }
 
 TEST(IdentifyCli, PortIsRequired) {
-    auto r = korrtest::RunProcess(kKorrbsl + " identify");
-    EXPECT_EQ(r.status, 2) << r.output;
+    auto r = korrtest::SpawnCombined(KORRBSL_PATH, {"identify"});
+    EXPECT_EQ(r.status, 2) << r.out;
 }
 
 }  // namespace

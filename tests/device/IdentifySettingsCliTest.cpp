@@ -4,7 +4,7 @@
 
 #include "models/Logger.h"
 #include "support/PtyDeviceServer.h"
-#include "support/RunProcess.h"
+#include "support/Spawn.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -21,11 +21,10 @@ TEST(IdentifySettingsCli, ReadsTheLoggersSettings) {
     korrtest::TempDir dir;
     const std::string log = dir.File("identify.log");
     server.Start();
-    const korrtest::ProcessResult r =
-        korrtest::RunProcess(std::string(KORRBSL_PATH) + " identify --settings -v --port " +
-                             korrtest::Quote(server.Path()) + " --log " + korrtest::Quote(log));
+    const korrtest::SpawnResult r = korrtest::SpawnCombined(
+        KORRBSL_PATH, {"identify", "--settings", "-v", "--port", server.Path(), "--log", log});
     server.Stop();
-    const std::string& out = r.output;
+    const std::string& out = r.out;
     EXPECT_EQ(r.status, 0) << out;
     EXPECT_TRUE(Has(out, "settings read:      0x09FFFFFF\n")) << out;  // all but the ADC factors
     EXPECT_TRUE(Has(out, "name:               TR30LOG\n")) << out;

@@ -2,8 +2,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "Spawn.h"
 #include "bsl/KorrBSLHost.h"
+#include "support/Spawn.h"
 
 using korrtest::ReadFile;
 using korrtest::Spawn;

@@ -7,10 +7,10 @@
 #include <sstream>
 #include <vector>
 
-#include "Spawn.h"
 #include "bsl/KorrBSLHost.h"
 #include "core/Random.h"
 #include "firmware/ImageSegments.h"
+#include "support/Spawn.h"
 
 using namespace korr;
 

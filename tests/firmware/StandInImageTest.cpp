@@ -4,12 +4,12 @@
 
 #include <vector>
 
-#include "Spawn.h"
 #include "bsl/KorrBSLHost.h"
 #include "firmware/EmbeddedImage.h"
 #include "firmware/ImageSegments.h"
 #include "models/FirmwareIdentity.h"
 #include "models/Flash.h"
+#include "support/Spawn.h"
 
 using namespace korr;
 using korrsim::FirmwareState;

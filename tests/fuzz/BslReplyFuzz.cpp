@@ -4,32 +4,14 @@
 #include <string>
 
 #include "bsl/KorrBSLHost.h"
-#include "core/Device.h"
+#include "fuzz/FuzzDevice.h"
 #include "host/SimBench.h"
-
-namespace {
-
-class Replier : public korrsim::Device {
-public:
-    Replier(korrsim::Link& link, std::string reply) : link_(link), reply_(std::move(reply)) {
-        link_.AttachDevice(this);
-    }
-    ~Replier() override { link_.AttachDevice(nullptr); }
-    void OnByte(uint8_t byte) override {
-        if (byte == '\r') link_.DeviceSend(reply_);
-    }
-
-private:
-    korrsim::Link& link_;
-    std::string reply_;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     korrsim::SimBench bench;
-    Replier device(bench.Line(), std::string(reinterpret_cast<const char*>(data + 1), size - 1));
+    const std::string answer(reinterpret_cast<const char*>(data + 1), size - 1);
+    korrtest::FuzzDevice device(bench.Line(), answer);
     korr::KorrBSLHost host(nullptr);
     if (korr::KSOpen(host.port, bench.Port(), 9600) != 1) return 0;
     host.connected = true;

@@ -5,27 +5,12 @@
 #include <cstring>
 #include <string>
 
-#include "core/Device.h"
 #include "device/DeviceIdentification.h"
 #include "device/MORVA_Protocol.h"
+#include "fuzz/FuzzDevice.h"
 #include "host/SimBench.h"
 
 namespace {
-
-class Replier : public korrsim::Device {
-  public:
-    Replier(korrsim::Link& link, std::string reply) : link_(link), reply_(std::move(reply)) {
-        link_.AttachDevice(this);
-    }
-    ~Replier() override { link_.AttachDevice(nullptr); }
-    void OnByte(uint8_t byte) override {
-        if (byte == '\r') link_.DeviceSend(reply_);
-    }
-
-  private:
-    korrsim::Link& link_;
-    std::string reply_;
-};
 
 void CheckTerminated(const char* field, size_t capacity) {
     if (strnlen(field, capacity) >= capacity) __builtin_trap();
@@ -44,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckTerminated(info.displayName, sizeof info.displayName);
 
     korrsim::SimBench bench;
-    Replier device(bench.Line(), reply);
+    korrtest::FuzzDevice device(bench.Line(), reply);
     korr::MORVA_Protocol link(nullptr);
     if (korr::KSOpen(link.port, bench.Port(), 9600) != 1) return 0;
     link.request.linkType = (mode & 1) ? korr::kLinkRadio : korr::kLinkSerial;

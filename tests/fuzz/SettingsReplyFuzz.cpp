@@ -5,34 +5,13 @@
 #include <cstring>
 #include <string>
 
-#include "core/Device.h"
 #include "device/DeviceIdentification.h"
 #include "device/DeviceMaintenance.h"
 #include "device/DeviceSettings.h"
+#include "fuzz/FuzzDevice.h"
 #include "host/SimBench.h"
 
 namespace {
-
-// Answers every command with the same text (a "+++" without a carriage return too).
-class Replier : public korrsim::Device {
-  public:
-    Replier(korrsim::Link& link, std::string reply) : link_(link), reply_(std::move(reply)) {
-        link_.AttachDevice(this);
-    }
-    ~Replier() override { link_.AttachDevice(nullptr); }
-    void OnByte(uint8_t byte) override {
-        line_ += static_cast<char>(byte);
-        if (byte == '\r' || line_ == "+++") {
-            line_.clear();
-            link_.DeviceSend(reply_);
-        }
-    }
-
-  private:
-    korrsim::Link& link_;
-    std::string reply_;
-    std::string line_;
-};
 
 void Check(bool ok) {
     if (!ok) __builtin_trap();
@@ -115,7 +94,8 @@ void RunCommand(korr::MORVA_Protocol& link, uint8_t which, uint8_t flags) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
     korrsim::SimBench bench;
-    Replier device(bench.Line(), std::string(reinterpret_cast<const char*>(data + 2), size - 2));
+    const std::string reply(reinterpret_cast<const char*>(data + 2), size - 2);
+    korrtest::FuzzDevice device(bench.Line(), reply);
     korr::MORVA_Protocol link(nullptr);
     if (korr::KSOpen(link.port, bench.Port(), 9600) != 1) return 0;
     link.request.linkType = korr::kLinkSerial;

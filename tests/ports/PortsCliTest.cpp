@@ -1,37 +1,21 @@
 // korrbsl ports, the real executable on this machine: it lists what the system reports.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "serial/CommPortEnum.h"
-#include "support/TempDir.h"
+#include "support/Spawn.h"
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-Outcome RunKorrbsl(const std::string& args) {
-    korrtest::TempDir dir;
-    std::string command = std::string("'") + KORRBSL_PATH + "' " + args + " >'" +
-                          dir.File("out") + "' 2>'" + dir.File("err") + "'";
-    int rc = std::system(command.c_str());
-    Outcome o;
-    o.status = (rc != -1 && WIFEXITED(rc)) ? WEXITSTATUS(rc) : -1;
-    o.out = korrtest::ReadFile(dir.File("out"));
-    o.err = korrtest::ReadFile(dir.File("err"));
-    return o;
+korrtest::SpawnResult RunKorrbsl(const std::vector<std::string>& args) {
+    return korrtest::Spawn(KORRBSL_PATH, args);
 }
 
 TEST(PortsCommand, ListsThePortsOneALineOrSaysThereAreNone) {
-    Outcome o = RunKorrbsl("ports");
+    korrtest::SpawnResult o = RunKorrbsl({"ports"});
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.err, "");
 
@@ -59,13 +43,13 @@ TEST(PortsCommand, ListsThePortsOneALineOrSaysThereAreNone) {
 }
 
 TEST(PortsCommand, UsageErrorsExitWithTwo) {
-    for (const char* args : {"ports --bogus", "ports extra"}) {
-        Outcome o = RunKorrbsl(args);
-        EXPECT_EQ(o.status, 2) << args;
-        EXPECT_EQ(o.out, "") << args;
-        EXPECT_NE(o.err, "") << args;
+    for (const char* option : {"--bogus", "extra"}) {
+        korrtest::SpawnResult o = RunKorrbsl({"ports", option});
+        EXPECT_EQ(o.status, 2) << option;
+        EXPECT_EQ(o.out, "") << option;
+        EXPECT_NE(o.err, "") << option;
     }
-    Outcome help = RunKorrbsl("ports --help");
+    korrtest::SpawnResult help = RunKorrbsl({"ports", "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--all"), std::string::npos);
 }
