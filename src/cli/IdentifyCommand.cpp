@@ -13,6 +13,7 @@
 #include "device/DeviceTypes.h"
 #include "device/MORVA_Protocol.h"
 #include "log/KorrLog.h"
+#include "serial/PosixPort.h"
 
 namespace korrcli {
 
@@ -27,8 +28,9 @@ struct IdentifyOptions {
 
 constexpr uint8_t kUpdateBaudIndex = 2;  // the update talks to the firmware at 9600 baud
 
+// The device's codes overlap errno values (-13 is also EACCES), so port errors are told apart
+// by trying the port first, not by their number.
 const char* Meaning(int32_t code) {
-    if (const char* port = PortErrorMeaning(code)) return port;
     switch (code) {
         case -10:
             return "a required argument is missing";
@@ -176,6 +178,10 @@ int RunIdentify(const IdentifyOptions& o) {
     korr::MORVA_Protocol link(log.get());
     if (link.status < 0) return Fail(link.status);
 
+    if (int32_t p = korr::ProbePortLock(o.port.c_str()); p < 0) {
+        const char* port = PortErrorMeaning(p);
+        return ReportError(p, port != nullptr ? port : SystemErrorMeaning(p));
+    }
     korr::ConnectRequest request;
     korr::CopyText(request.portName, o.port.c_str());
     request.linkType = korr::kLinkSerial;

@@ -47,6 +47,16 @@ TEST(IdentifyCli, TellsWhatTheInstrumentIsAndHowItUpdates) {
 
 TEST(IdentifyCli, OldLoggerAndNobodyThere) {
     {
+        // -13 is also EACCES: a device too old must not read as a port without permission.
+        korrtest::PtyDeviceServer server;
+        ASSERT_TRUE(server.Ok());
+        server.Attach<korrsim::OldLogger>("1.05");
+        korrtest::SpawnResult r;
+        const std::string out = Identify(server, &r);
+        EXPECT_EQ(r.status, 1) << out;
+        EXPECT_EQ(out, "error -13: the device's firmware is too old for this updater\n");
+    }
+    {
         korrtest::PtyDeviceServer server;
         ASSERT_TRUE(server.Ok());
         server.Attach<korrsim::OldLogger>("1.20");
