@@ -16,7 +16,7 @@ namespace {
 
 // Passes every call on to the simulator's clock and notes the pauses by length.
 class PauseCounter final : public korr::Clock {
-public:
+  public:
     explicit PauseCounter(korr::Clock& inner) : inner_(inner) {}
     uint32_t TickMs() override { return inner_.TickMs(); }
     void SleepMs(uint32_t ms) override { inner_.SleepMs(ms); }
@@ -29,7 +29,7 @@ public:
 
     std::map<uint32_t, uint32_t> pauses;  // length in ms -> count
 
-private:
+  private:
     korr::Clock& inner_;
 };
 

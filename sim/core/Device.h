@@ -6,7 +6,7 @@
 namespace korrsim {
 
 class Device {
-public:
+  public:
     virtual ~Device() = default;
     // A byte has crossed the wire and reached the device.
     virtual void OnByte(uint8_t byte) = 0;

@@ -15,7 +15,7 @@ using TimeUs = uint64_t;
 inline constexpr TimeUs kUsPerMs = 1000;
 
 class EventLoop {
-public:
+  public:
     using Action = std::function<void()>;
 
     TimeUs Now() const { return now_; }
@@ -38,12 +38,14 @@ public:
         if (now > now_) now_ = now;
     }
 
-private:
+  private:
     struct Entry {
         TimeUs when;
         uint64_t seq;
         uint64_t id;
-        bool operator>(const Entry& o) const { return when != o.when ? when > o.when : seq > o.seq; }
+        bool operator>(const Entry& o) const {
+            return when != o.when ? when > o.when : seq > o.seq;
+        }
     };
     void DropCancelled();
 

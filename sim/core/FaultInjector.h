@@ -22,7 +22,7 @@ struct FaultRates {
 enum class FaultKind { Lose, Corrupt };
 
 class FaultInjector {
-public:
+  public:
     explicit FaultInjector(uint64_t seed) : random_(seed) {}
 
     void SetRates(Direction direction, FaultRates rates) { rates_[Index(direction)] = rates; }
@@ -41,7 +41,7 @@ public:
     uint64_t Sent(Direction direction) const { return sent_[Index(direction)]; }
     uint64_t Faults() const { return faults_; }
 
-private:
+  private:
     struct Window {
         TimeUs from, to;
     };

@@ -17,7 +17,9 @@
 namespace korrsim {
 
 // Wire time of one byte in nanoseconds: a start bit, 8 data bits, a stop bit.
-inline uint64_t ByteTimeNs(uint32_t baud) { return baud == 0 ? 0 : 10'000'000'000ull / baud; }
+inline uint64_t ByteTimeNs(uint32_t baud) {
+    return baud == 0 ? 0 : 10'000'000'000ull / baud;
+}
 
 struct LinkStats {
     uint64_t bytesToDevice = 0;
@@ -27,7 +29,7 @@ struct LinkStats {
 };
 
 class Link {
-public:
+  public:
     Link(EventLoop& loop, uint64_t seed);
     Link(const Link&) = delete;
     Link& operator=(const Link&) = delete;
@@ -70,7 +72,7 @@ public:
     // Random bytes arrive at one end, one wire time apart, from `at` on.
     void InjectNoise(Direction direction, TimeUs at, size_t count);
 
-private:
+  private:
     void Transmit(Direction direction, uint8_t byte);
     void Deliver(Direction direction, uint8_t byte);
     // Sends a byte over the wire and schedules what arrives.

@@ -6,7 +6,7 @@
 namespace korrsim {
 
 class Random {
-public:
+  public:
     explicit Random(uint64_t seed) : state_(seed) {}
     uint64_t Next() {
         uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
@@ -19,7 +19,7 @@ public:
     bool Chance(double probability) { return probability > 0 && Unit() < probability; }
     uint8_t Byte() { return static_cast<uint8_t>(Next()); }
 
-private:
+  private:
     uint64_t state_;
 };
 

@@ -16,7 +16,7 @@
 namespace korrsim {
 
 class SimBench {
-public:
+  public:
     explicit SimBench(uint64_t seed = 1, const std::string& portName = "sim0")
         : clock_(std::make_shared<SimClock>(loop_)),
           scopedClock_(clock_),
@@ -33,7 +33,7 @@ public:
     const char* Port() const { return portName_.c_str(); }
     double NowMs() const { return static_cast<double>(loop_.Now()) / kUsPerMs; }
 
-private:
+  private:
     EventLoop loop_;
     std::shared_ptr<SimClock> clock_;
     korr::ScopedClock scopedClock_;

@@ -10,7 +10,7 @@
 namespace korrsim {
 
 class SimClock final : public korr::Clock {
-public:
+  public:
     explicit SimClock(EventLoop& loop, std::time_t wallStart = 1796083200, int32_t utcOffset = 0)
         : loop_(loop), wallStart_(wallStart), utcOffset_(utcOffset) {}
 
@@ -23,7 +23,7 @@ public:
     }
     void SetUtcOffset(int32_t seconds) { utcOffset_ = seconds; }
 
-private:
+  private:
     EventLoop& loop_;
     std::time_t wallStart_;
     int32_t utcOffset_;

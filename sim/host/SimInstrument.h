@@ -15,7 +15,7 @@
 namespace korrsim {
 
 class SimInstrument {
-public:
+  public:
     explicit SimInstrument(const char* typeCode = "QS7", uint64_t seed = 1,
                            const std::string& portName = "sim0", int loaderVersion = 12)
         : bench_(seed, portName),
@@ -50,7 +50,7 @@ public:
         return t != nullptr ? *t : *FindInstrumentType("QS7");
     }
 
-private:
+  private:
     SimBench bench_;
     Instrument instrument_;
     BootFirmware* bootFirmware_ = nullptr;

@@ -15,8 +15,17 @@ long g_nextHandle = 100;
 
 bool SimSupportsBaud(uint32_t baud) {
     switch (baud) {
-        case 1200: case 2400: case 4800: case 9600: case 19200: case 38400:
-        case 57600: case 115200: case 230400: case 460800: case 921600:
+        case 1200:
+        case 2400:
+        case 4800:
+        case 9600:
+        case 19200:
+        case 38400:
+        case 57600:
+        case 115200:
+        case 230400:
+        case 460800:
+        case 921600:
             return true;
         default:
             return false;
@@ -31,9 +40,13 @@ void SimClock::DelayMs(uint32_t ms) {
     }
 }
 
-SimPort::SimPort(Link& link) : link_(&link), handle_(++g_nextHandle) { link_->HostOpen(); }
+SimPort::SimPort(Link& link) : link_(&link), handle_(++g_nextHandle) {
+    link_->HostOpen();
+}
 
-SimPort::~SimPort() { Close(); }
+SimPort::~SimPort() {
+    Close();
+}
 
 int32_t SimPort::Alive() const {
     if (link_ == nullptr) return -EBADF;
@@ -93,9 +106,8 @@ int32_t SimPortRegistry::Open(const char* name, std::unique_ptr<korr::PortLink>&
 }
 
 korr::PortOpener SimPortRegistry::Opener() {
-    return [this](const char* name, std::unique_ptr<korr::PortLink>& out) {
-        return Open(name, out);
-    };
+    return
+        [this](const char* name, std::unique_ptr<korr::PortLink>& out) { return Open(name, out); };
 }
 
 }  // namespace korrsim

@@ -13,7 +13,7 @@
 namespace korrsim {
 
 class SimPort final : public korr::PortLink {
-public:
+  public:
     explicit SimPort(Link& link);
     ~SimPort() override;
 
@@ -30,7 +30,7 @@ public:
     int32_t Close() override;
     long Handle() const override { return handle_; }
 
-private:
+  private:
     int32_t Alive() const;
 
     Link* link_;
@@ -39,13 +39,13 @@ private:
 
 // Simulated ports by name; opening a name that is already open fails as busy.
 class SimPortRegistry {
-public:
+  public:
     void Add(const std::string& name, Link& link) { links_[name] = &link; }
     int32_t Open(const char* name, std::unique_ptr<korr::PortLink>& out);
     // An opener for the updater's port seam.
     korr::PortOpener Opener();
 
-private:
+  private:
     std::map<std::string, Link*> links_;
 };
 

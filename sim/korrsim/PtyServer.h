@@ -17,7 +17,7 @@
 namespace korrsim {
 
 class PtyServer {
-public:
+  public:
     PtyServer(EventLoop& loop, Link& link);
     ~PtyServer();
     PtyServer(const PtyServer&) = delete;
@@ -34,7 +34,7 @@ public:
     // Whether a host holds the port now (it marks it exclusive while open).
     bool HostHoldsPort() const { return hostOpen_; }
 
-private:
+  private:
     TimeUs WallUs() const;
     void FollowHost();
     void TakeHostBytes();

@@ -12,7 +12,7 @@
 namespace korrsim {
 
 class BootFirmware : public InstrumentFirmware {
-public:
+  public:
     explicit BootFirmware(Link& link) : link_(link) {}
 
     void OnByte(uint8_t byte) override;
@@ -23,7 +23,7 @@ public:
     void RefuseBoots(int count) { refusals_ = count; }
     uint32_t BootCommands() const { return bootCommands_; }
 
-private:
+  private:
     void HandleLine();
 
     Link& link_;

@@ -89,7 +89,8 @@ void BslLoader::HandleFrame(const std::string& frame) {
     const size_t dot = frame.rfind('.');
     uint32_t check = 0;
     if (frame.empty() || dot == std::string::npos || dot == 0 ||
-        frame.size() - dot - 1 != kCheckDigits || !ParseHexField(frame, dot + 1, kCheckDigits, &check)) {
+        frame.size() - dot - 1 != kCheckDigits ||
+        !ParseHexField(frame, dot + 1, kCheckDigits, &check)) {
         ++stats_.unknown;
         Reply("?\r", timing_.reply);
         return;

@@ -15,16 +15,16 @@
 namespace korrsim {
 
 struct LoaderTiming {
-    TimeUs reply = 1 * kUsPerMs;        // 'g', '@' and refusals
+    TimeUs reply = 1 * kUsPerMs;  // 'g', '@' and refusals
     TimeUs eraseSegment = 25 * kUsPerMs;
-    TimeUs programWord = 70;            // per 16-bit word
+    TimeUs programWord = 70;  // per 16-bit word
     TimeUs vectors = 5 * kUsPerMs;
 };
 
 struct LoaderStats {
     uint32_t frames = 0;
-    uint32_t refused = 0;     // '-' answers
-    uint32_t unknown = 0;     // '?' answers
+    uint32_t refused = 0;  // '-' answers
+    uint32_t unknown = 0;  // '?' answers
     uint32_t erases = 0;
     uint32_t writes = 0;
     uint32_t addresses = 0;
@@ -32,7 +32,7 @@ struct LoaderStats {
 };
 
 class BslLoader : public Device {
-public:
+  public:
     enum class State { Waiting, Synchronising, Connected };
 
     BslLoader(Link& link, Flash& flash, int version = 12);
@@ -49,7 +49,7 @@ public:
     // Refuses the next n frames of a letter with '-' (a loader that had trouble writing).
     void RefuseNext(char letter, int count);
 
-private:
+  private:
     void HandleFrame(const std::string& frame);
     std::string Execute(char letter, const std::string& fields, TimeUs* busy);
     std::string Write(const std::string& fields, TimeUs* busy);

@@ -13,7 +13,7 @@
 namespace korrsim {
 
 class CommandFirmware : public InstrumentFirmware {
-public:
+  public:
     // Sets what the firmware reports once an image starts.
     using StartHook = std::function<void(CommandDevice& device, const BootImage& image)>;
 
@@ -28,7 +28,7 @@ public:
 
     CommandDevice& Commands() { return *device_; }
 
-private:
+  private:
     std::unique_ptr<CommandDevice> device_;
     StartHook onStart_;
     bool bootAccepted_ = false;

@@ -53,6 +53,8 @@ void Flash::Load(uint32_t address, const uint8_t* data, size_t count) {
     for (size_t i = 0; i < count && address + i < bytes_.size(); ++i) bytes_[address + i] = data[i];
 }
 
-void Flash::EraseAll() { std::fill(bytes_.begin(), bytes_.end(), 0xFF); }
+void Flash::EraseAll() {
+    std::fill(bytes_.begin(), bytes_.end(), 0xFF);
+}
 
 }  // namespace korrsim

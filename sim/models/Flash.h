@@ -24,11 +24,13 @@ inline constexpr uint32_t kLoaderAreaEnd = 0xFFFF;
 inline constexpr uint32_t kVectorTable = 0xFFE0;
 
 class Flash {
-public:
+  public:
     explicit Flash(const FlashLayout& layout);
 
     const FlashLayout& Layout() const { return layout_; }
-    uint8_t Read(uint32_t address) const { return address < bytes_.size() ? bytes_[address] : 0xFF; }
+    uint8_t Read(uint32_t address) const {
+        return address < bytes_.size() ? bytes_[address] : 0xFF;
+    }
     const std::vector<uint8_t>& Bytes() const { return bytes_; }
 
     // Erases the segment that holds the address; false for the loader area or unmapped memory.
@@ -53,8 +55,7 @@ public:
     bool Mapped(uint32_t address) const;
     bool InMain(uint32_t address) const;
 
-private:
-
+  private:
     FlashLayout layout_;
     std::vector<uint8_t> bytes_;
 };

@@ -19,7 +19,7 @@
 namespace korrsim {
 
 class Instrument : public Device {
-public:
+  public:
     enum class Mode { Firmware, Loader, Restarting };
 
     // Attaches itself to the line; the type must outlive the instrument.
@@ -57,7 +57,7 @@ public:
     // The default judgement: what the identity block of the firmware in flash says.
     static BootImage IdentityCheck(const Flash& flash);
 
-private:
+  private:
     void EnterLoader();
     void Restart();
     void Boot();

@@ -25,7 +25,7 @@ struct BootImage {
 using BootCheck = std::function<BootImage(const Flash&)>;
 
 class InstrumentFirmware : public Device {
-public:
+  public:
     // The instrument starts this firmware: at power-up, and after a restart into new flash.
     virtual void Start(const BootImage& image) { image_ = image; }
     const BootImage& Image() const { return image_; }
@@ -33,13 +33,13 @@ public:
     // Set by the instrument: leaves the firmware for the loader (the boot command).
     void SetLoaderEntry(std::function<void()> enter) { enterLoader_ = std::move(enter); }
 
-protected:
+  protected:
     // Call once the reply to the boot command has been handed to the line.
     void EnterLoader() {
         if (enterLoader_) enterLoader_();
     }
 
-private:
+  private:
     BootImage image_;
     std::function<void()> enterLoader_;
 };

@@ -27,8 +27,8 @@ uint32_t BSLCheckValue(const char* letterAndFields, size_t length) {
     return sum % 0xFFFF;
 }
 
-int32_t KorrBSLHost::BSLCommand(char command, const char* payload, uint32_t length,
-                                char terminator, char* reply, uint32_t* elapsedMs) {
+int32_t KorrBSLHost::BSLCommand(char command, const char* payload, uint32_t length, char terminator,
+                                char* reply, uint32_t* elapsedMs) {
     if (!connected) return -21;
     if (length > kBSLMaxPayload) return -11;
     if (reply == nullptr || (payload == nullptr && command != 'g')) return -10;
@@ -42,8 +42,7 @@ int32_t KorrBSLHost::BSLCommand(char command, const char* payload, uint32_t leng
 }
 
 int32_t KorrBSLHost::BSLCommand(char command, const uint32_t* numbers, uint32_t count,
-                                char terminator, char* reply, uint32_t* elapsedMs,
-                                bool fiveDigit) {
+                                char terminator, char* reply, uint32_t* elapsedMs, bool fiveDigit) {
     if (!connected) return -21;
     if (count > kBSLMaxNumbers) return -11;
     if (count > 0 && numbers == nullptr) return -10;
@@ -80,16 +79,19 @@ int32_t KorrBSLHost::Exchange(char command, const char* fields, char terminator,
     if (r < 0) {
         transportError = r;
         if (log != nullptr)
-            log->Print(LOG_ERROR, kTag, "BSLCommand got unexpected response (%d) from KCommWrite", r);
+            log->Print(LOG_ERROR, kTag, "BSLCommand got unexpected response (%d) from KCommWrite",
+                       r);
     } else if ((r = KSWait(port, kReplyWaitMs, terminator)) < 0) {
         transportError = r;
         if (log != nullptr)
-            log->Print(LOG_ERROR, kTag, "BSLCommand got unexpected response (%d) from KCommWait", r);
+            log->Print(LOG_ERROR, kTag, "BSLCommand got unexpected response (%d) from KCommWait",
+                       r);
     } else if ((r = KSRead(port, reply, kReplyChars, &received)) < 0) {
         // What was buffered before the port failed is still this exchange's reply.
         transportError = r;
         if (log != nullptr)
-            log->Print(LOG_ERROR, kTag, "BSLCommand got unexpected response (%d) from KCommRead", r);
+            log->Print(LOG_ERROR, kTag, "BSLCommand got unexpected response (%d) from KCommRead",
+                       r);
     }
     reply[received] = '\0';
     if (elapsedMs != nullptr) *elapsedMs = TickMs() - start;

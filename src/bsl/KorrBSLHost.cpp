@@ -9,7 +9,9 @@ KorrBSLHost::KorrBSLHost(KorrLog* logTo) : port(logTo), log(logTo) {
     BuildEmbeddedImage(image, kBuiltinImage);
 }
 
-KorrBSLHost::~KorrBSLHost() { BSLDisconnect(); }
+KorrBSLHost::~KorrBSLHost() {
+    BSLDisconnect();
+}
 
 int32_t KorrBSLHost::BSLDisconnect() {
     if (!connected) return 0;

@@ -22,7 +22,7 @@ inline constexpr size_t kBSLReplyCapacity = 21;  // 20 characters and the NUL
 inline constexpr size_t kBSLFrameCapacity = 1 + 640 + 6 + 1;
 
 class KorrBSLHost {
-public:
+  public:
     explicit KorrBSLHost(KorrLog* logTo);
     ~KorrBSLHost();
     KorrBSLHost(const KorrBSLHost&) = delete;
@@ -66,7 +66,7 @@ public:
     std::array<char, kBSLFrameCapacity> frameBuffer{};
     std::array<char, kBSLMaxPayload + 1> dataBuffer{};
 
-private:
+  private:
     // Sends letter + fields + check value and classifies the reply.
     int32_t Exchange(char command, const char* fields, char terminator, char* reply,
                      uint32_t* elapsedMs);

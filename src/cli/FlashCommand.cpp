@@ -36,7 +36,7 @@ void OnInterrupt(int) {
 }
 
 class InterruptGuard {
-public:
+  public:
     InterruptGuard() {
         struct sigaction action {};
         action.sa_handler = OnInterrupt;
@@ -48,7 +48,7 @@ public:
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
 
-private:
+  private:
     struct sigaction previous_ {};
 };
 

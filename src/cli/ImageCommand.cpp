@@ -1,4 +1,6 @@
 // korrbsl image info|dump: what the firmware image holds, and saving it to a file.
+#include "cli/ImageCommand.h"
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -7,7 +9,6 @@
 
 #include "bsl/KorrBSLHost.h"
 #include "cli/ErrorText.h"
-#include "cli/ImageCommand.h"
 #include "device/DeviceTypes.h"
 #include "firmware/BuiltinImage.h"
 #include "firmware/ImageSegments.h"

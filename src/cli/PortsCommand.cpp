@@ -13,10 +13,14 @@ namespace {
 
 const char* ListErrorText(int32_t code) {
     switch (code) {
-        case -10: return "no list to fill";
-        case -11: return "the list has no room";
-        case -60: return "out of memory";
-        default: return "the port list could not be read";
+        case -10:
+            return "no list to fill";
+        case -11:
+            return "the list has no room";
+        case -60:
+            return "out of memory";
+        default:
+            return "the port list could not be read";
     }
 }
 

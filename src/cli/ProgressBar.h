@@ -9,7 +9,7 @@
 namespace korrcli {
 
 class ProgressBar {
-public:
+  public:
     explicit ProgressBar(std::FILE* out);
 
     // Shows `done` of `total` for the step named `label`.
@@ -19,7 +19,7 @@ public:
         Draw(label, done, total, complete ? 1 : -1);
     }
 
-private:
+  private:
     // ending: 0 running, 1 complete, -1 stopped.
     void Draw(const char* label, uint32_t done, uint32_t total, int ending);
 

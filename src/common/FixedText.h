@@ -33,7 +33,7 @@ inline size_t CopyText(char (&dst)[N], const char* src, size_t maxChars = SIZE_M
 // snprintf into a fixed field; the result is always terminated and cut to fit.
 // Returns the number of characters stored.
 __attribute__((format(printf, 3, 4))) inline size_t FormatText(char* dst, size_t capacity,
-                                                                const char* format, ...) {
+                                                               const char* format, ...) {
     if (dst == nullptr || capacity == 0) return 0;
     va_list args;
     va_start(args, format);

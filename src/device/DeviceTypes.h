@@ -12,22 +12,22 @@ struct DeviceTypeRow {
     const char* code;
     const char* displayName;
     uint32_t restartDelayMs;
-    bool saveRestore;        // save the settings before the update and restore them after
-    bool eraseData;          // erase stored data after the update
-    bool eraseWarning;       // warn that the update erases stored data
+    bool saveRestore;   // save the settings before the update and restore them after
+    bool eraseData;     // erase stored data after the update
+    bool eraseWarning;  // warn that the update erases stored data
     bool checkBattery;
-    bool accessCode;         // log in with the instrument access code
-    bool setClock;           // set the device clock after the update
-    bool checkWithInit;      // the firmware check sends "post -init"
-    bool calibrationNotice;  // show the calibration notice after the update
-    bool twentyBitAddresses; // the loader takes five-digit addresses
+    bool accessCode;          // log in with the instrument access code
+    bool setClock;            // set the device clock after the update
+    bool checkWithInit;       // the firmware check sends "post -init"
+    bool calibrationNotice;   // show the calibration notice after the update
+    bool twentyBitAddresses;  // the loader takes five-digit addresses
     uint32_t flashStart;
     uint32_t flashEnd;
     uint32_t infoStart;
     uint32_t infoSegments;
     uint32_t infoSegmentSize;
     uint32_t loaderBaud;
-    int32_t updatableFrom;   // lowest firmware version this updater can replace
+    int32_t updatableFrom;  // lowest firmware version this updater can replace
 };
 
 // updatableFrom of the types whose firmware this updater never replaces.
@@ -43,8 +43,8 @@ inline constexpr int kDeviceTypeQVX = 16;
 namespace detail {
 // The common row shape: most types share the 16-bit memory map and the 9600-baud loader.
 constexpr DeviceTypeRow Row(const char* code, const char* name, uint32_t restart, bool save,
-                            bool erase, bool warn, bool battery, bool access, bool clock,
-                            bool init, bool calibration, int32_t updatableFrom) {
+                            bool erase, bool warn, bool battery, bool access, bool clock, bool init,
+                            bool calibration, int32_t updatableFrom) {
     return DeviceTypeRow{.code = code,
                          .displayName = name,
                          .restartDelayMs = restart,
@@ -68,6 +68,7 @@ constexpr DeviceTypeRow Row(const char* code, const char* name, uint32_t restart
 }  // namespace detail
 
 // Index = the type number used throughout the updater; index 20 is the end marker.
+// clang-format off
 inline constexpr DeviceTypeRow kDeviceTypes[] = {
     //              code        display name      restart save erase warn batt access clock init calib
     //              updatable from version
@@ -105,6 +106,7 @@ inline constexpr DeviceTypeRow kDeviceTypes[] = {
     detail::Row("ZLG", "ZL2 Logger", 6000, 1, 1, 1, 0, 0, 1, 1, 0, 0),
     detail::Row("END", "END", 0, 0, 0, 0, 0, 0, 0, 0, 0, kNeverUpdatable),
 };
+// clang-format on
 
 static_assert(sizeof kDeviceTypes / sizeof kDeviceTypes[0] == kDeviceTypeEnd + 1);
 

@@ -20,7 +20,8 @@ bool KorrLog::IsValidLevel(uint32_t level) {
 }
 
 KorrLog::KorrLog(const char* path, uint32_t level)
-    : path_(path != nullptr ? path : "error.txt"), level_(IsValidLevel(level) ? level : LOG_ERROR) {}
+    : path_(path != nullptr ? path : "error.txt"),
+      level_(IsValidLevel(level) ? level : LOG_ERROR) {}
 
 bool KorrLog::SetLevel(uint32_t level) {
     if (!IsValidLevel(level)) return false;

@@ -16,7 +16,7 @@ enum : uint32_t {
 };
 
 class KorrLog {
-public:
+  public:
     // A null path means "error.txt" in the working directory. An invalid level becomes LOG_ERROR.
     // Constructing never touches the file.
     explicit KorrLog(const char* path = nullptr, uint32_t level = LOG_ERROR);
@@ -39,7 +39,7 @@ public:
     using Mirror = std::function<void(const std::string& line)>;
     void SetMirror(Mirror mirror) { mirror_ = std::move(mirror); }
 
-private:
+  private:
     std::string path_;
     uint32_t level_;
     Mirror mirror_;

@@ -21,10 +21,13 @@ EventPump& PumpSlot() {
 
 uint32_t RealClock::TickMs() {
     auto now = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+    return static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
-void RealClock::SleepMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void RealClock::SleepMs(uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 void RealClock::DelayMs(uint32_t ms) {
     if (ms < kResponsiveDelayMs) {
@@ -60,7 +63,9 @@ int32_t RealClock::LocalUtcOffset() {
     return static_cast<int32_t>(t + dst - u);
 }
 
-std::time_t RealClock::WallTime() { return std::time(nullptr); }
+std::time_t RealClock::WallTime() {
+    return std::time(nullptr);
+}
 
 void VirtualClock::DelayMs(uint32_t ms) {
     SleepMs(ms);
@@ -71,7 +76,9 @@ void VirtualClock::DelayMs(uint32_t ms) {
     }
 }
 
-Clock& CurrentClock() { return *ClockSlot(); }
+Clock& CurrentClock() {
+    return *ClockSlot();
+}
 
 std::shared_ptr<Clock> SetClock(std::shared_ptr<Clock> clock) {
     std::shared_ptr<Clock> previous = ClockSlot();
@@ -79,13 +86,27 @@ std::shared_ptr<Clock> SetClock(std::shared_ptr<Clock> clock) {
     return previous;
 }
 
-void SetEventPump(EventPump pump) { PumpSlot() = std::move(pump); }
-const EventPump& CurrentEventPump() { return PumpSlot(); }
+void SetEventPump(EventPump pump) {
+    PumpSlot() = std::move(pump);
+}
+const EventPump& CurrentEventPump() {
+    return PumpSlot();
+}
 
-uint32_t TickMs() { return CurrentClock().TickMs(); }
-void DelayMs(uint32_t ms) { CurrentClock().DelayMs(ms); }
-void SleepMs(uint32_t ms) { CurrentClock().SleepMs(ms); }
-int32_t LocalUtcOffset() { return CurrentClock().LocalUtcOffset(); }
-std::time_t WallTime() { return CurrentClock().WallTime(); }
+uint32_t TickMs() {
+    return CurrentClock().TickMs();
+}
+void DelayMs(uint32_t ms) {
+    CurrentClock().DelayMs(ms);
+}
+void SleepMs(uint32_t ms) {
+    CurrentClock().SleepMs(ms);
+}
+int32_t LocalUtcOffset() {
+    return CurrentClock().LocalUtcOffset();
+}
+std::time_t WallTime() {
+    return CurrentClock().WallTime();
+}
 
 }  // namespace korr

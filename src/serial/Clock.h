@@ -10,7 +10,7 @@
 namespace korr {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Free-running millisecond counter; wraps around; differences in unsigned arithmetic.
     virtual uint32_t TickMs() = 0;
@@ -33,7 +33,7 @@ inline constexpr uint32_t kResponsiveDelayMs = 170;
 
 // Real time: a monotonic counter, thread sleeps, and the event pump for long delays.
 class RealClock final : public Clock {
-public:
+  public:
     uint32_t TickMs() override;
     void SleepMs(uint32_t ms) override;
     void DelayMs(uint32_t ms) override;
@@ -44,7 +44,7 @@ public:
 // Virtual time for tests: nothing waits, time advances by exactly what is asked. Subclasses
 // (the simulator's clock) run their device models while time advances.
 class VirtualClock : public Clock {
-public:
+  public:
     explicit VirtualClock(std::time_t wallStart = 1796083200 /* 2026-12-01 00:00 UTC */,
                           int32_t utcOffset = 0)
         : wallStart_(wallStart), utcOffset_(utcOffset) {}
@@ -65,10 +65,10 @@ public:
         if (targetUs > nowUs_) nowUs_ = targetUs;
     }
 
-protected:
+  protected:
     uint64_t nowUs_ = 0;
 
-private:
+  private:
     std::time_t wallStart_;
     int32_t utcOffset_;
 };
@@ -89,13 +89,13 @@ std::time_t WallTime();
 
 // Installs a clock for the lifetime of a scope (tests).
 class ScopedClock {
-public:
+  public:
     explicit ScopedClock(std::shared_ptr<Clock> clock) : previous_(SetClock(std::move(clock))) {}
     ~ScopedClock() { SetClock(previous_); }
     ScopedClock(const ScopedClock&) = delete;
     ScopedClock& operator=(const ScopedClock&) = delete;
 
-private:
+  private:
     std::shared_ptr<Clock> previous_;
 };
 

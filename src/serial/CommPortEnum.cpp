@@ -31,13 +31,15 @@ constexpr const char* kTm8Name = "Korrin USB Tm8";
 // Drivers every PC serial port has; naming them tells a person nothing.
 constexpr const char* kGenericDrivers[] = {"port", "serial", "serial8250", "serial-base"};
 
-#define ENUM_LOG(enumerator, level, ...)                                            \
-    do {                                                                            \
-        if ((enumerator).log != nullptr)                                            \
-            (enumerator).log->Print(level, (enumerator).name, __VA_ARGS__);         \
+#define ENUM_LOG(enumerator, level, ...)                                    \
+    do {                                                                    \
+        if ((enumerator).log != nullptr)                                    \
+            (enumerator).log->Print(level, (enumerator).name, __VA_ARGS__); \
     } while (0)
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The number the name ends in; names without one are not ports.
 int32_t TrailingNumber(const std::string& name) {
@@ -51,7 +53,9 @@ int32_t TrailingNumber(const std::string& name) {
     return static_cast<int32_t>(value);
 }
 
-bool IsBusy(int32_t probe) { return probe == -EBUSY || probe == -EWOULDBLOCK; }
+bool IsBusy(int32_t probe) {
+    return probe == -EBUSY || probe == -EWOULDBLOCK;
+}
 
 // A node that opens, is held, or is only closed to this user is there.
 bool Exists(int32_t probe) {

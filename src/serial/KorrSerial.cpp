@@ -16,12 +16,12 @@ constexpr uint32_t kYieldAboveTimeoutMs = 400;
 constexpr uint32_t kYieldMs = 200;
 
 // Logs with the port's name as tag.
-#define PORT_LOG(port, level, ...)                                          \
-    do {                                                                    \
+#define PORT_LOG(port, level, ...)                                                     \
+    do {                                                                               \
         if ((port).log != nullptr) (port).log->Print(level, (port).name, __VA_ARGS__); \
     } while (0)
-#define SERIAL_LOG(port, level, ...)                                         \
-    do {                                                                     \
+#define SERIAL_LOG(port, level, ...)                                            \
+    do {                                                                        \
         if ((port).log != nullptr) (port).log->Print(level, kTag, __VA_ARGS__); \
     } while (0)
 
@@ -35,7 +35,8 @@ KorrSerial::~KorrSerial() = default;
 
 int32_t KSOpen(KorrSerial& port, const char* name, uint32_t baud) {
     if (port.handle) {
-        SERIAL_LOG(port, LOG_TRACE, "KSOpen found port \"%ld\" already open", port.handle->Handle());
+        SERIAL_LOG(port, LOG_TRACE, "KSOpen found port \"%ld\" already open",
+                   port.handle->Handle());
         KSClose(port);
         SleepMs(100);
     }

@@ -11,7 +11,7 @@
 namespace korr {
 
 class PortLink {
-public:
+  public:
     virtual ~PortLink() = default;
 
     virtual int32_t SetQueueSizes(uint32_t inBytes, uint32_t outBytes) = 0;
@@ -51,13 +51,13 @@ PortOpener SetPortOpener(PortOpener opener);
 int32_t OpenSystemPort(const char* name, std::unique_ptr<PortLink>& out);
 
 class ScopedPortOpener {
-public:
+  public:
     explicit ScopedPortOpener(PortOpener opener) : previous_(SetPortOpener(std::move(opener))) {}
     ~ScopedPortOpener() { SetPortOpener(previous_); }
     ScopedPortOpener(const ScopedPortOpener&) = delete;
     ScopedPortOpener& operator=(const ScopedPortOpener&) = delete;
 
-private:
+  private:
     PortOpener previous_;
 };
 

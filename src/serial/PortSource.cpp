@@ -14,7 +14,9 @@ constexpr int kFixedUarts = 16;  // ttyS0 to ttyS15, whether or not a node exist
 
 constexpr const char* kHotplugPrefixes[] = {"ttyUSB", "ttyACM"};
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // "ttyUSB" followed by digits and nothing else.
 bool IsHotplugNode(const char* name) {

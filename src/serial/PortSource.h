@@ -11,23 +11,23 @@ namespace korr {
 
 // What the system tells about one tty device; empty strings where it tells nothing.
 struct PortDevice {
-    std::string name;          // the kernel's bare name ("ttyUSB0"), or a node path
-    bool hasParent = false;    // backed by a device (USB, PCI, platform UART), not a console
-    int32_t uartType = -1;     // the serial core's port type: 0 a UART slot with no chip, -1 none
+    std::string name;        // the kernel's bare name ("ttyUSB0"), or a node path
+    bool hasParent = false;  // backed by a device (USB, PCI, platform UART), not a console
+    int32_t uartType = -1;   // the serial core's port type: 0 a UART slot with no chip, -1 none
     bool isUsb = false;
     uint16_t vendorId = 0;
     uint16_t productId = 0;
     std::string manufacturer;  // the USB device's own strings
     std::string product;
     std::string serial;
-    std::string vendorName;    // names from the hardware database
+    std::string vendorName;  // names from the hardware database
     std::string modelName;
     std::string driver;
     std::string friendlyName;  // a ready-made name, for sources that have one
 };
 
 class PortSource {
-public:
+  public:
     virtual ~PortSource() = default;
     // Appends the tty devices in the order the system reports them. False when this system
     // cannot enumerate devices at all.

@@ -23,11 +23,11 @@ struct SpeedEntry {
 };
 
 constexpr SpeedEntry kSpeeds[] = {
-    {.baud = 1200, .speed = B1200},       {.baud = 2400, .speed = B2400},
-    {.baud = 4800, .speed = B4800},       {.baud = 9600, .speed = B9600},
-    {.baud = 19200, .speed = B19200},     {.baud = 38400, .speed = B38400},
-    {.baud = 57600, .speed = B57600},     {.baud = 115200, .speed = B115200},
-    {.baud = 230400, .speed = B230400},   {.baud = 460800, .speed = B460800},
+    {.baud = 1200, .speed = B1200},     {.baud = 2400, .speed = B2400},
+    {.baud = 4800, .speed = B4800},     {.baud = 9600, .speed = B9600},
+    {.baud = 19200, .speed = B19200},   {.baud = 38400, .speed = B38400},
+    {.baud = 57600, .speed = B57600},   {.baud = 115200, .speed = B115200},
+    {.baud = 230400, .speed = B230400}, {.baud = 460800, .speed = B460800},
     {.baud = 921600, .speed = B921600},
 };
 
@@ -83,9 +83,13 @@ int32_t PosixPort::Open(const char* name, std::unique_ptr<PortLink>& out) {
     return 0;
 }
 
-PosixPort::~PosixPort() { Close(); }
+PosixPort::~PosixPort() {
+    Close();
+}
 
-int32_t PosixPort::SetQueueSizes(uint32_t, uint32_t) { return 0; }  // the driver sizes its own
+int32_t PosixPort::SetQueueSizes(uint32_t, uint32_t) {
+    return 0;
+}  // the driver sizes its own
 
 int32_t PosixPort::ReadLineSettings() {
     if (::tcgetattr(fd_, &settings_) != 0) return -errno;
@@ -121,7 +125,9 @@ int32_t PosixPort::ApplyBaud(uint32_t baud) {
     return 0;
 }
 
-int32_t PosixPort::ApplyTimeouts() { return 0; }  // reads wait in poll, see Read
+int32_t PosixPort::ApplyTimeouts() {
+    return 0;
+}  // reads wait in poll, see Read
 
 int32_t PosixPort::SetDtr(bool on) {
     int bits = TIOCM_DTR;
@@ -133,7 +139,9 @@ int32_t PosixPort::SetDtr(bool on) {
     return 0;
 }
 
-int32_t PosixPort::ClearErrors() { return 0; }
+int32_t PosixPort::ClearErrors() {
+    return 0;
+}
 
 int32_t PosixPort::Read(void* dst, size_t capacity) {
     if (capacity == 0) return 0;

@@ -16,7 +16,7 @@ std::string SystemPortPath(const char* name);
 bool BaudToSpeed(uint32_t baud, speed_t* speed);
 
 class PosixPort final : public PortLink {
-public:
+  public:
     // Opens exclusively: a non-blocking flock (which also holds against root) plus TIOCEXCL.
     static int32_t Open(const char* name, std::unique_ptr<PortLink>& out);
     ~PosixPort() override;
@@ -34,7 +34,7 @@ public:
     int32_t Close() override;
     long Handle() const override { return fd_; }
 
-private:
+  private:
     explicit PosixPort(int fd) : fd_(fd) {}
     int fd_;
     termios settings_{};

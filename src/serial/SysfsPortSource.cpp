@@ -97,6 +97,8 @@ void SysfsPortSource::ProbeNames(std::vector<std::string>& out) {
     SystemProbeNames(devDir_.c_str(), out);
 }
 
-int32_t SysfsPortSource::Probe(const char* name) { return ProbePortLock(name); }
+int32_t SysfsPortSource::Probe(const char* name) {
+    return ProbePortLock(name);
+}
 
 }  // namespace korr

@@ -10,7 +10,7 @@
 namespace korr {
 
 class SysfsPortSource final : public PortSource {
-public:
+  public:
     // sysRoot is where sysfs is mounted, devDir where the device nodes live.
     explicit SysfsPortSource(std::string sysRoot = "/sys", std::string devDir = "/dev")
         : sysRoot_(std::move(sysRoot)), devDir_(std::move(devDir)) {}
@@ -23,7 +23,7 @@ public:
     // (.../class/tty/<name>): parent, UART type, driver, and the USB device above it.
     static void ReadDevice(const std::string& classDir, const std::string& name, PortDevice& dev);
 
-private:
+  private:
     std::string sysRoot_;
     std::string devDir_;
 };

@@ -13,7 +13,7 @@ struct ProbeAnswer {
 };
 
 class TablePortSource final : public PortSource {
-public:
+  public:
     std::vector<PortDevice> devices;
     std::vector<std::string> probeNames;
     std::vector<ProbeAnswer> answers;  // bare names without an answer probe as absent (-ENOENT)

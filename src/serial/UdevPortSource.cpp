@@ -20,7 +20,9 @@ using UdevPtr = std::unique_ptr<udev, UdevUnref>;
 using EnumeratePtr = std::unique_ptr<udev_enumerate, UdevUnref>;
 using DevicePtr = std::unique_ptr<udev_device, UdevUnref>;
 
-std::string Text(const char* value) { return value != nullptr ? CleanDeviceText(value) : ""; }
+std::string Text(const char* value) {
+    return value != nullptr ? CleanDeviceText(value) : "";
+}
 
 bool ParseHexId(const char* text, uint16_t* id) {
     if (text == nullptr || text[0] == '\0') return false;
@@ -82,8 +84,12 @@ bool UdevPortSource::Enumerate(std::vector<PortDevice>& out) {
     return true;
 }
 
-void UdevPortSource::ProbeNames(std::vector<std::string>& out) { sysfs_.ProbeNames(out); }
+void UdevPortSource::ProbeNames(std::vector<std::string>& out) {
+    sysfs_.ProbeNames(out);
+}
 
-int32_t UdevPortSource::Probe(const char* name) { return ProbePortLock(name); }
+int32_t UdevPortSource::Probe(const char* name) {
+    return ProbePortLock(name);
+}
 
 }  // namespace korr

@@ -10,12 +10,12 @@
 namespace korr {
 
 class UdevPortSource final : public PortSource {
-public:
+  public:
     bool Enumerate(std::vector<PortDevice>& out) override;
     void ProbeNames(std::vector<std::string>& out) override;
     int32_t Probe(const char* name) override;
 
-private:
+  private:
     SysfsPortSource sysfs_;
 };
 

@@ -14,7 +14,7 @@ using korrtest::LoaderRig;
 namespace {
 
 class BSLFlashTest : public ::testing::Test {
-protected:
+  protected:
     explicit BSLFlashTest(const char* type = "QS7") : rig(type) {}
     void SetUp() override {
         rig.ConnectToActiveLoader();
@@ -39,7 +39,7 @@ protected:
 };
 
 class BSLFlashTest20Bit : public BSLFlashTest {
-protected:
+  protected:
     BSLFlashTest20Bit() : BSLFlashTest("QE8") {}
 };
 

@@ -12,7 +12,7 @@ namespace {
 using korrtest::SpawnResult;
 
 class FlashCli : public ::testing::Test {
-protected:
+  protected:
     // Runs korrbsl with its data folder in the test's own folder.
     SpawnResult Run(const std::vector<std::string>& args) {
         return korrtest::Spawn(KORRBSL_PATH, args, {"XDG_DATA_HOME=" + dir.File("data")});

@@ -14,7 +14,7 @@ using namespace korrsim;
 namespace {
 
 class InstrumentModelTest : public ::testing::Test {
-protected:
+  protected:
     void Start(const char* type) {
         instrument.reset();  // the old one lets go of the line first
         instrument = std::make_unique<Instrument>(link, *FindInstrumentType(type));

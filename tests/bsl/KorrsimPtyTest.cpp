@@ -20,7 +20,7 @@ namespace {
 
 // A child process whose standard output the test reads.
 class Child {
-public:
+  public:
     explicit Child(const std::vector<std::string>& argv) {
         int fds[2];
         if (::pipe(fds) != 0) return;
@@ -69,7 +69,7 @@ public:
         return -1;
     }
 
-private:
+  private:
     pid_t pid_ = -1;
     int out_ = -1;
 };

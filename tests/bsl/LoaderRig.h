@@ -22,7 +22,7 @@ namespace korrtest {
 // Sits between the line and the instrument and notes every byte the device receives, with the
 // host's rate at that moment.
 class LineTap : public korrsim::Device {
-public:
+  public:
     LineTap(korrsim::Link& link, korrsim::Device& inner) : link_(link), inner_(inner) {
         link_.AttachDevice(this);
     }
@@ -61,7 +61,7 @@ public:
     std::string bytes;
     std::vector<uint32_t> bauds;
 
-private:
+  private:
     korrsim::Link& link_;
     korrsim::Device& inner_;
 };

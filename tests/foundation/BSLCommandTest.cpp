@@ -25,13 +25,13 @@ TEST(BSLCheckValue, KnownFrames) {
 
 TEST(BSLCheckValue, IsModulo0xFFFF) {
     // 0xFFFF itself wraps to 0: the loader's modulus is 65535, not 65536.
-    std::string fields(512, 'F');                // 512 * 70
+    std::string fields(512, 'F');  // 512 * 70
     uint32_t sum = 'W' + 46 + 512 * 'F';
     EXPECT_EQ(BSLCheckValue(("W" + fields).c_str(), 513), sum % 0xFFFF);
 }
 
 class BSLCommandTest : public ::testing::Test {
-protected:
+  protected:
     korrtest::TempDir dir;
     std::string logPath = dir.File("log.txt");
     KorrLog log{logPath.c_str(), LOG_TRACE};
@@ -49,7 +49,7 @@ protected:
 // --- against the loader model ---
 
 class BSLCommandLoaderTest : public BSLCommandTest {
-protected:
+  protected:
     korrsim::Flash flash{korrsim::FlashLayout{}};
     BslLoader loader{bench.Line(), flash, 12};
     void SetUp() override {
@@ -95,7 +95,8 @@ TEST_F(BSLCommandLoaderTest, CorruptedFrameIsRefused) {
     EXPECT_EQ(host.BSLCommand('@', "1100", 4, '\r', reply, &elapsed), -1);
     EXPECT_EQ(reply[0], '-');
     EXPECT_EQ(loader.Stats().refused, 1u);
-    EXPECT_GT(host.BSLCommand('@', "1100", 4, '\r', reply, &elapsed), 0) << "the retry goes through";
+    EXPECT_GT(host.BSLCommand('@', "1100", 4, '\r', reply, &elapsed), 0)
+        << "the retry goes through";
 }
 
 TEST_F(BSLCommandLoaderTest, VectorsWaitForPlus) {
@@ -151,8 +152,14 @@ TEST_F(BSLCommandTest, ReplyTable) {
         const char* answer;
         int32_t expected;
     } cases[] = {
-        {"+\r", 2},         {"\n+\r", 3},        {"+12+\r", 5},   {"-\r", -1},
-        {"?\r", -1},        {"ERROR\r", -1},      {"x+ERROR\r", 8}, {"abc\r", -1},
+        {"+\r", 2},
+        {"\n+\r", 3},
+        {"+12+\r", 5},
+        {"-\r", -1},
+        {"?\r", -1},
+        {"ERROR\r", -1},
+        {"x+ERROR\r", 8},
+        {"abc\r", -1},
         {"+23456789012345678901234\r", 20},  // cut at 20 characters
     };
     Connect();

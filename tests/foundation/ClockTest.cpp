@@ -9,7 +9,7 @@ using namespace korr;
 namespace {
 
 class PumpRecorder {
-public:
+  public:
     PumpRecorder() {
         SetEventPump([this](uint32_t maxMs) {
             ++calls;
@@ -61,7 +61,10 @@ TEST(RealClock, LocalUtcOffsetMatchesTheZone) {
         tzset();
         EXPECT_EQ(clock.LocalUtcOffset(), c.offset) << c.tz;
     }
-    if (old != nullptr) setenv("TZ", saved.c_str(), 1); else unsetenv("TZ");
+    if (old != nullptr)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
     tzset();
 }
 

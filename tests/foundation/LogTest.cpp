@@ -18,7 +18,7 @@ using korrtest::TempDir;
 constexpr std::time_t kFirstOfMarch = 1803891907;
 
 class LogTest : public ::testing::Test {
-protected:
+  protected:
     TempDir dir;
     std::string path = dir.File("log.txt");
     ScopedClock clock{std::make_shared<VirtualClock>(kFirstOfMarch, 0)};
@@ -27,7 +27,8 @@ protected:
 TEST_F(LogTest, LineFormatIsStampTagMessageCrLf) {
     KorrLog log(path.c_str(), LOG_VERBOSE);
     int n = log.Print(LOG_ERROR, "KorrBSL", "BSLSendAddress (%05X) successful", 0x1100);
-    const std::string expected = "1 Mar 2027 9:05:07 - KorrBSL: BSLSendAddress (01100) successful\r\n";
+    const std::string expected =
+        "1 Mar 2027 9:05:07 - KorrBSL: BSLSendAddress (01100) successful\r\n";
     EXPECT_EQ(ReadFile(path), expected);
     EXPECT_EQ(n, static_cast<int>(expected.size()));
 }

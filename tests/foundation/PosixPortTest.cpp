@@ -15,7 +15,7 @@ using namespace korr;
 namespace {
 
 class PosixPortTest : public ::testing::Test {
-protected:
+  protected:
     korrtest::TempDir dir;
     std::string logPath = dir.File("log.txt");
     KorrLog log{logPath.c_str(), LOG_TRACE};

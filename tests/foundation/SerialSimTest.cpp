@@ -16,7 +16,7 @@ using korrtest::LambdaDevice;
 namespace {
 
 class SerialSimTest : public ::testing::Test {
-protected:
+  protected:
     korrtest::TempDir dir;
     std::string logPath = dir.File("log.txt");
     KorrLog log{logPath.c_str(), LOG_TRACE};
@@ -56,8 +56,9 @@ TEST_F(SerialSimTest, ReopenClosesTheOldHandleFirst) {
     Open();
     long first = port.handle->Handle();
     Open();
-    EXPECT_NE(Log().find("KorrSerial: KSOpen found port \"" + std::to_string(first) + "\" already open"),
-              std::string::npos);
+    EXPECT_NE(
+        Log().find("KorrSerial: KSOpen found port \"" + std::to_string(first) + "\" already open"),
+        std::string::npos);
 }
 
 TEST_F(SerialSimTest, OpenKeepsAnInstalledBuffer) {
@@ -95,7 +96,8 @@ TEST_F(SerialSimTest, WaitTimeoutKeepsTheBytesForTheNextRead) {
     int32_t n = KSRead(port, out, sizeof out);
     ASSERT_GE(n, 3);
     EXPECT_EQ(std::string(out, 3), "xyz");
-    EXPECT_EQ(std::string(out, static_cast<size_t>(n)), "xyz1") << "port read after buffer returns the first byte";
+    EXPECT_EQ(std::string(out, static_cast<size_t>(n)), "xyz1")
+        << "port read after buffer returns the first byte";
 }
 
 TEST_F(SerialSimTest, ReadCutAtCapacityDiscardsExcessAndSetsReplyReady) {

@@ -44,7 +44,8 @@ TEST(Link, BytesTakeTenBitTimesAtTheSendersRate) {
         link.SetHostBaud(c.baud);
         link.SetDeviceBaud(c.baud);
         TimeUs lastArrival = 0;
-        korrtest::LambdaDevice device(link, [&](Link& l, uint8_t) { lastArrival = l.Loop().Now(); });
+        korrtest::LambdaDevice device(link,
+                                      [&](Link& l, uint8_t) { lastArrival = l.Loop().Now(); });
         link.HostWrite(reinterpret_cast<const uint8_t*>("0123456789"), 10);
         loop.RunUntil(1'000'000);
         EXPECT_EQ(device.received, "0123456789");
@@ -68,7 +69,8 @@ TEST(Link, RateMismatchArrivesAsGarbage) {
 std::string SendThroughFaults(uint64_t seed) {
     EventLoop loop;
     Link link(loop, seed);
-    link.Faults().SetRates(Direction::ToDevice, FaultRates{.lose = 0.05, .corrupt = 0.05, .insert = 0.05});
+    link.Faults().SetRates(Direction::ToDevice,
+                           FaultRates{.lose = 0.05, .corrupt = 0.05, .insert = 0.05});
     korrtest::LambdaDevice device(link, nullptr);
     std::string text(400, 'A');
     link.HostWrite(reinterpret_cast<const uint8_t*>(text.data()), text.size());

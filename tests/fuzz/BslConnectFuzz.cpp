@@ -13,7 +13,7 @@ namespace {
 
 // Answers each carriage return or 'P' with the next of the scripted replies.
 class Scripted : public korrsim::Device {
-public:
+  public:
     Scripted(korrsim::Link& link, std::vector<std::string> replies)
         : link_(link), replies_(std::move(replies)) {
         link_.AttachDevice(this);
@@ -24,7 +24,7 @@ public:
         if (next_ < replies_.size()) link_.DeviceSend(replies_[next_++]);
     }
 
-private:
+  private:
     korrsim::Link& link_;
     std::vector<std::string> replies_;
     size_t next_ = 0;

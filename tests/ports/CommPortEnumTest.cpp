@@ -30,8 +30,8 @@ PortDevice Uart(const char* name, int32_t type = 4) {
     return d;
 }
 
-PortDevice Usb(const char* name, uint16_t productId, const char* manufacturer,
-               const char* product, const char* serial = "") {
+PortDevice Usb(const char* name, uint16_t productId, const char* manufacturer, const char* product,
+               const char* serial = "") {
     PortDevice d = Dev(name);
     d.isUsb = true;
     d.vendorId = 0x0403;
@@ -63,7 +63,7 @@ PortDevice InDatabase(const char* name, const char* vendorName, const char* mode
 }
 
 class CommPortEnumTest : public ::testing::Test {
-protected:
+  protected:
     korrtest::TempDir dir;
     std::string logPath = dir.File("log.txt");
     KorrLog log{logPath.c_str(), LOG_TRACE};
@@ -98,8 +98,7 @@ TEST_F(CommPortEnumTest, PortsComeBackInNaturalNameOrder) {
     EXPECT_EQ(list[2].number, 12);
 
     source.devices = {Usb("ttyUSB0", 0x6001, "FTDI", "FT232R"), Uart("ttyS10"),
-                      Driven("ttyACM1", "cdc_acm"),
-                      Uart("ttyS2")};
+                      Driven("ttyACM1", "cdc_acm"), Uart("ttyS2")};
     EXPECT_EQ(Run(), 4);
     EXPECT_EQ(Names(), (Strings{"ttyACM1", "ttyS2", "ttyS10", "ttyUSB0"}));
 }
@@ -112,12 +111,12 @@ TEST_F(CommPortEnumTest, AFullListKeepsTheFirstFoundThenSorts) {
 
 TEST_F(CommPortEnumTest, ConsolesEmptySlotsAndNamelessEntriesAreSkipped) {
     source.devices = {
-        Dev("tty1", false),                 // a virtual console: no device
-        Dev("console"),                     // no number, not a port
-        Dev(""),                            // nameless
-        Uart("ttyS1", 0),                   // a UART slot with no chip
+        Dev("tty1", false),  // a virtual console: no device
+        Dev("console"),      // no number, not a port
+        Dev(""),             // nameless
+        Uart("ttyS1", 0),    // a UART slot with no chip
         Uart("ttyS0"),
-        Uart("ttyVeryLongDeviceName100"),   // 24 characters: would not fit
+        Uart("ttyVeryLongDeviceName100"),  // 24 characters: would not fit
         Usb("ttyUSB0", 0x6001, "FTDI", "FT232R"),
     };
     EXPECT_EQ(Run(), 2);
@@ -160,8 +159,7 @@ TEST_F(CommPortEnumTest, DescriptionsNameWhatAPersonRecognises) {
         {"UCA adapter known by its product string",
          Usb("ttyUSB3", 0x8414, "Korrin", "KORRIN_UCA", "A900X1"), "ttyUSB3 Korrin UCA"},
         {"UCA mark under another product id",
-         Usb("ttyUSB3", 0x8415, "Korrin", "Korrin USB", "KORRIN_UCA[0042]"),
-         "ttyUSB3 Korrin USB"},
+         Usb("ttyUSB3", 0x8415, "Korrin", "Korrin USB", "KORRIN_UCA[0042]"), "ttyUSB3 Korrin USB"},
         {"radio modem, MaxStream", Usb("ttyUSB1", 0x6001, "MaxStream", "MaxStream PKG-U"),
          "ttyUSB1 Korrin USB Tm8"},
         {"radio modem, Digi", Usb("ttyUSB1", 0x6001, "Digi", "PKG-U"), "ttyUSB1 Korrin USB Tm8"},
@@ -178,8 +176,11 @@ TEST_F(CommPortEnumTest, OnlyAPortHeldByAnotherProgramIsMarkedBusy) {
                       Usb("ttyUSB0", 0x6001, "MaxStream", "MaxStream PKG-U"),
                       Usb("ttyUSB1", 0x6001, "",
                           "An Extremely Verbose Product String That Goes On And On And On")};
-    source.answers = {{"ttyS0", -EBUSY}, {"ttyS1", -EWOULDBLOCK}, {"ttyS2", -EACCES},
-                      {"ttyUSB0", -EBUSY}, {"ttyUSB1", -EWOULDBLOCK}};
+    source.answers = {{"ttyS0", -EBUSY},
+                      {"ttyS1", -EWOULDBLOCK},
+                      {"ttyS2", -EACCES},
+                      {"ttyUSB0", -EBUSY},
+                      {"ttyUSB1", -EWOULDBLOCK}};
     EXPECT_EQ(Run(), 5);
     EXPECT_EQ(Names(), (Strings{"ttyS0", "ttyS1", "ttyS2", "ttyUSB0", "ttyUSB1"}));
     EXPECT_EQ(Descriptions(), (Strings{
@@ -196,8 +197,8 @@ TEST_F(CommPortEnumTest, FindAllAddsExistingNodesAfterTheListedOnes) {
     source.devices = {Uart("ttyS2"), Uart("ttyS1")};
     source.probeNames = {"ttyS0", "ttyS1", "ttyS2",   "ttyS3",
                          "ttyS4", "ttyS5", "ttyUSB0", "ttyACM0"};
-    source.answers = {{"ttyS0", -EIO},    {"ttyS3", -ENOENT}, {"ttyS4", -EBUSY},
-                      {"ttyS5", 0},       {"ttyUSB0", -EACCES}, {"ttyACM0", -ENODEV}};
+    source.answers = {{"ttyS0", -EIO}, {"ttyS3", -ENOENT},   {"ttyS4", -EBUSY},
+                      {"ttyS5", 0},    {"ttyUSB0", -EACCES}, {"ttyACM0", -ENODEV}};
     EXPECT_EQ(Run(true), 1) << "a port added by trying makes the result 1";
     EXPECT_EQ(Names(), (Strings{"ttyS1", "ttyS2", "ttyS4", "ttyS5", "ttyUSB0"}));
     EXPECT_EQ(Descriptions(), (Strings{
@@ -210,7 +211,7 @@ TEST_F(CommPortEnumTest, FindAllAddsExistingNodesAfterTheListedOnes) {
     EXPECT_EQ(list[3].number, 5);
     // Listed ports are probed once, for their busy mark.
     EXPECT_EQ(source.probed, (Strings{"ttyS1", "ttyS2", "ttyS0", "ttyS3", "ttyS4", "ttyS5",
-                                    "ttyUSB0", "ttyACM0"}));
+                                      "ttyUSB0", "ttyACM0"}));
 }
 
 TEST_F(CommPortEnumTest, FindAllStopsWhenTheListIsFull) {

@@ -19,7 +19,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int Sign(int v) { return (v > 0) - (v < 0); }
+int Sign(int v) {
+    return (v > 0) - (v < 0);
+}
 
 TEST(ComparePortNames, DigitRunsCompareByValue) {
     struct Case {
@@ -28,8 +30,8 @@ TEST(ComparePortNames, DigitRunsCompareByValue) {
         int order;
     };
     const Case cases[] = {
-        {"ttyS2", "ttyS10", -1},  {"ttyS10", "ttyS2", 1},    {"ttyACM9", "ttyS0", -1},
-        {"ttyS15", "ttyUSB0", -1}, {"ttyS1", "ttyS1", 0},    {"ttyS01", "ttyS1", 0},
+        {"ttyS2", "ttyS10", -1},   {"ttyS10", "ttyS2", 1},      {"ttyACM9", "ttyS0", -1},
+        {"ttyS15", "ttyUSB0", -1}, {"ttyS1", "ttyS1", 0},       {"ttyS01", "ttyS1", 0},
         {"ttyS", "ttyS0", -1},     {"ttyUSB1", "ttyUSB10", -1}, {"/dev/pts/3", "ttyS0", -1},
         {"ttyS0", "ttyS00a", -1},
     };
@@ -60,7 +62,7 @@ TEST(SystemProbeNames, FixedUartsAndThePresentUsbAndAcmNodes) {
 
 // A small sysfs of the test's own, laid out as the kernel lays it out.
 class FakeSysfs {
-public:
+  public:
     korrtest::TempDir dir;
     fs::path root = dir.Path();
 
@@ -78,8 +80,8 @@ public:
     }
     // The class entry of a tty under `device` (empty: a virtual tty without one).
     void Tty(const std::string& name, const std::string& device, const std::string& type = "") {
-        std::string ttyDir = device.empty() ? "devices/virtual/tty/" + name
-                                            : device + "/tty/" + name;
+        std::string ttyDir =
+            device.empty() ? "devices/virtual/tty/" + name : device + "/tty/" + name;
         fs::create_directories(root / ttyDir);
         if (!device.empty()) Link(ttyDir + "/device", "../..");
         if (!type.empty()) File(ttyDir + "/type", type);

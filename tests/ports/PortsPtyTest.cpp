@@ -20,7 +20,7 @@ using namespace korr;
 namespace {
 
 class PortsPtyTest : public ::testing::Test {
-protected:
+  protected:
     korrtest::TempDir dir;
     std::string logPath = dir.File("log.txt");
     KorrLog log{logPath.c_str(), LOG_TRACE};
@@ -88,8 +88,7 @@ TEST_F(PortsPtyTest, FindAllAddsOpenableNodesAfterTheListedOnes) {
     source.devices = {uart};
     source.probeNames = {"ttyS3", free.NearPath(), held.NearPath(), "/dev/pts/999999"};
     EXPECT_EQ(Run(true), 1);
-    EXPECT_EQ(Column(true),
-              (std::vector<std::string>{"ttyS1", free.NearPath(), held.NearPath()}));
+    EXPECT_EQ(Column(true), (std::vector<std::string>{"ttyS1", free.NearPath(), held.NearPath()}));
     EXPECT_EQ(Column(false), (std::vector<std::string>{
                                  "ttyS1 Communications Port",
                                  free.NearPath() + " Communications Port",

@@ -10,7 +10,7 @@
 namespace korrtest {
 
 class LambdaDevice : public korrsim::Device {
-public:
+  public:
     using Handler = std::function<void(korrsim::Link&, uint8_t)>;
     LambdaDevice(korrsim::Link& link, Handler handler) : link_(link), handler_(std::move(handler)) {
         link_.AttachDevice(this);
@@ -25,7 +25,7 @@ public:
     std::string received;
     bool dtr = false;
 
-private:
+  private:
     korrsim::Link& link_;
     Handler handler_;
 };

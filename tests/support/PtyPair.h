@@ -13,7 +13,7 @@
 namespace korrtest {
 
 class PtyPair {
-public:
+  public:
     PtyPair() {
         master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) {
@@ -49,7 +49,7 @@ public:
         return out;
     }
 
-private:
+  private:
     int master_ = -1;
     std::string path_;
 };

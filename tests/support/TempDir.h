@@ -10,7 +10,7 @@
 namespace korrtest {
 
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "korrtest-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) std::abort();
@@ -26,7 +26,7 @@ public:
     const std::filesystem::path& Path() const { return path_; }
     std::string File(const std::string& name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
