@@ -32,6 +32,9 @@ struct DeviceTypeRow {
 
 // updatableFrom of the types whose firmware this updater never replaces.
 inline constexpr int32_t kNeverUpdatable = INT32_MAX;
+// updatableFrom of the types whose every firmware this updater replaces, whatever the version
+// reads (also -1, an unreadable "show" report).
+inline constexpr int32_t kAlwaysUpdatable = INT32_MIN;
 
 inline constexpr int kDeviceTypeUnknown = 0;
 inline constexpr int kDeviceTypeEnd = 20;  // index of the end marker
@@ -74,36 +77,36 @@ inline constexpr DeviceTypeRow kDeviceTypes[] = {
     //              updatable from version
     detail::Row("UNKNOWN", "UNKNOWN", 7000, 0, 0, 0, 0, 0, 0, 0, 0, kNeverUpdatable),
     detail::Row("TR3", "Tr3", 1000, 1, 0, 1, 1, 0, 1, 1, 0, kNeverUpdatable),
-    detail::Row("TR3B", "Tr3b", 1000, 1, 0, 1, 1, 0, 1, 1, 0, 0),
+    detail::Row("TR3B", "Tr3b", 1000, 1, 0, 1, 1, 0, 1, 1, 0, kAlwaysUpdatable),
     detail::Row("TR30", "Tr30", 6000, 1, 1, 1, 1, 0, 1, 1, 0, 103),
     detail::Row("KS", "FieldHub", 6000, 1, 1, 1, 1, 0, 0, 1, 0, 105),
     detail::Row("WH", "WebHub", 4000, 1, 1, 1, 0, 0, 0, 1, 0, kNeverUpdatable),
     detail::Row("QMINI", "Quorra Mini", 8500, 1, 0, 0, 0, 1, 0, 0, 0, 118),
-    detail::Row("TM", "Thermion", 7000, 1, 1, 1, 1, 0, 1, 0, 0, 0),
+    detail::Row("TM", "Thermion", 7000, 1, 1, 1, 1, 0, 1, 0, 0, kAlwaysUpdatable),
     detail::Row("CZ40", "Canopia CZ-40", 3000, 1, 1, 1, 0, 0, 1, 0, 1, 150),
-    detail::Row("SZ", "Stomazor", 7000, 1, 1, 1, 1, 0, 1, 0, 1, 0),
-    detail::Row("MORVA-XE", "Digital Sensor", 1000, 0, 0, 0, 0, 0, 0, 0, 0, 0),
-    detail::Row("SORB", "Sorbion", 2000, 1, 1, 1, 0, 0, 1, 0, 0, 0),
+    detail::Row("SZ", "Stomazor", 7000, 1, 1, 1, 1, 0, 1, 0, 1, kAlwaysUpdatable),
+    detail::Row("MORVA-XE", "Digital Sensor", 1000, 0, 0, 0, 0, 0, 0, 0, 0, kAlwaysUpdatable),
+    detail::Row("SORB", "Sorbion", 2000, 1, 1, 1, 0, 0, 1, 0, 0, kAlwaysUpdatable),
     detail::Row("QS7", "Quorra Series 7", 2000, 1, 0, 0, 0, 1, 0, 0, 0, 351),
-    detail::Row("MCD", "MCD", 7000, 1, 0, 0, 1, 0, 0, 0, 0, 0),
-    detail::Row("HV", "Handview", 2000, 1, 1, 1, 1, 0, 1, 0, 0, 0),
+    detail::Row("MCD", "MCD", 7000, 1, 0, 0, 1, 0, 0, 0, 0, kAlwaysUpdatable),
+    detail::Row("HV", "Handview", 2000, 1, 1, 1, 1, 0, 1, 0, 0, kAlwaysUpdatable),
     DeviceTypeRow{.code = "QE8", .displayName = "Quorra 8", .restartDelayMs = 4000,
                   .saveRestore = true, .eraseData = true, .eraseWarning = true,
                   .checkBattery = false, .accessCode = true, .setClock = true,
                   .checkWithInit = false, .calibrationNotice = false, .twentyBitAddresses = true,
                   .flashStart = 0x2100, .flashEnd = 0x1FF00, .infoStart = 0x1000,
                   .infoSegments = 3, .infoSegmentSize = 64, .loaderBaud = 57600,
-                  .updatableFrom = 0},
+                  .updatableFrom = kAlwaysUpdatable},
     DeviceTypeRow{.code = "QVX", .displayName = "Quorra VX", .restartDelayMs = 8000,
                   .saveRestore = true, .eraseData = true, .eraseWarning = true,
                   .checkBattery = false, .accessCode = false, .setClock = true,
                   .checkWithInit = false, .calibrationNotice = false, .twentyBitAddresses = true,
                   .flashStart = 0x5C00, .flashEnd = 0x3BFFF, .infoStart = 0x1800,
                   .infoSegments = 3, .infoSegmentSize = 128, .loaderBaud = 57600,
-                  .updatableFrom = 0},
-    detail::Row("HYP9", "HYP9", 2000, 1, 0, 0, 0, 1, 0, 0, 0, 0),
-    detail::Row("RB2", "rB2", 6000, 1, 1, 1, 1, 0, 1, 1, 0, 0),
-    detail::Row("ZLG", "ZL2 Logger", 6000, 1, 1, 1, 0, 0, 1, 1, 0, 0),
+                  .updatableFrom = kAlwaysUpdatable},
+    detail::Row("HYP9", "HYP9", 2000, 1, 0, 0, 0, 1, 0, 0, 0, kAlwaysUpdatable),
+    detail::Row("RB2", "rB2", 6000, 1, 1, 1, 1, 0, 1, 1, 0, kAlwaysUpdatable),
+    detail::Row("ZLG", "ZL2 Logger", 6000, 1, 1, 1, 0, 0, 1, 1, 0, kAlwaysUpdatable),
     detail::Row("END", "END", 0, 0, 0, 0, 0, 0, 0, 0, 0, kNeverUpdatable),
 };
 // clang-format on

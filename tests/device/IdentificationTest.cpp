@@ -388,13 +388,17 @@ TEST(DeviceInfoFill, DigitalSensorMemoryMap) {
 }
 
 TEST(DeviceInfoFill, UpdatableByType) {
-    // The oldest firmware each type's update accepts; -1: never.
+    // The oldest firmware each type's update accepts; -1: never; 0: any, even an unreadable one.
     const int32_t from[20] = {-1, -1, 0,   103, 105, -1, 118, 0, 150, 0,
                               0,  0,  351, 0,   0,   0,  0,   0, 0,   0};
     for (int type = 0; type < 20; ++type) {
         DeviceInfo info;
         FillDeviceInfo(type, 1000, 0, &info);
         EXPECT_EQ(info.updatable, from[type] >= 0) << type;
+        if (from[type] == 0) {
+            FillDeviceInfo(type, -1, 0, &info);
+            EXPECT_EQ(info.updatable, 1) << type;
+        }
         if (from[type] > 0) {
             FillDeviceInfo(type, from[type] - 1, 0, &info);
             EXPECT_EQ(info.updatable, 0) << type;
