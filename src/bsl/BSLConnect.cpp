@@ -74,6 +74,7 @@ int32_t KorrBSLHost::BSLConnect(const char* portName, uint32_t baud, bool withPr
     if (portName == nullptr || portName[0] == '\0') return -10;
     progress = withProgress;
     retries = retryCount;
+    loaderVersion = 0;  // an earlier instrument's version must not pass for this one's
 
     int32_t r = KSOpen(port, portName, kFirmwareBaud);
     if (r < 0) {

@@ -32,15 +32,18 @@ int HexValue(char c) {
 }
 
 // Reads the segment address after an '@' of the image text: all five digits in five-digit
-// mode, the last four otherwise. False when the text is cut short or not hexadecimal.
+// mode, the last four otherwise. False when the text is cut short or not hexadecimal, and in
+// four-digit mode for a segment above 0xFFFF: cut to four digits it would be written at the
+// bottom of the memory map.
 bool SegmentAddress(const std::string& text, size_t at, bool fiveDigit, uint32_t* address) {
     if (at + 1 + kAddressDigits > text.size()) return false;
     uint32_t value = 0;
-    for (size_t i = fiveDigit ? 0 : 1; i < kAddressDigits; ++i) {
+    for (size_t i = 0; i < kAddressDigits; ++i) {
         int d = HexValue(text[at + 1 + i]);
         if (d < 0) return false;
         value = value * 16 + static_cast<uint32_t>(d);
     }
+    if (!fiveDigit && value > 0xFFFF) return false;
     *address = value;
     return true;
 }

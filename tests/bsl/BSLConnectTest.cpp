@@ -82,9 +82,11 @@ TEST(BSLConnect, RefusedBootIsRepeated) {
 
 TEST(BSLConnect, NoRetriesMeansConnectedWithNothingSent) {
     LoaderRig rig;
+    rig.host.loaderVersion = 12;  // left from an earlier connection
     LineTap tap(rig.sim.Line(), rig.sim.Target());
     EXPECT_EQ(rig.host.BSLConnect(rig.sim.Port(), 9600, true, 0), 1);
     EXPECT_TRUE(rig.host.connected);
+    EXPECT_EQ(rig.host.loaderVersion, 0);
     rig.sim.RunFor(100 * korrsim::kUsPerMs);
     EXPECT_EQ(tap.bytes, "");
     EXPECT_TRUE(rig.Logged("BSLConnect connected to device running KorrBSL version 0"));

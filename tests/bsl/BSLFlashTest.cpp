@@ -188,7 +188,11 @@ TEST_F(BSLFlashTest, ImageChecksSendNothing) {
     struct Case {
         const char* text;
         int32_t expected;
-    } cases[] = {{"", -10}, {"01100ABCD", -11}, {"@011", -11}, {"@0X100ABCD", -11}};
+    } cases[] = {{"", -10},
+                 {"01100ABCD", -11},
+                 {"@011", -11},
+                 {"@0X100ABCD", -11},
+                 {"@10000ABCD", -11}};  // above 0xFFFF: out of reach of four digits
     for (const Case& c : cases) {
         rig.host.image.text = c.text;
         EXPECT_EQ(rig.host.BSLSendFirmware(false), c.expected) << c.text;
