@@ -65,6 +65,7 @@ int VersionField(const char* report, DeviceSettingsRecord& s, bool* read) {
 
 int32_t ParseShowCommand(MORVA_Protocol& link, char* name) {
     DeviceSettingsRecord& s = link.settings;
+    if (name != nullptr) name[0] = '\0';  // a caller never reads a stale name after a failure
     if (s.deviceClass != kClassTr3 || s.newCommandSet) {
         LINK_LOG(link, LOG_ERROR,
                  "ParseShowCommand doesn't work with devices running \"new\" firmware.");

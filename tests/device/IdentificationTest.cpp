@@ -262,6 +262,7 @@ TEST_F(ShowTest, TooOldAndNameOnly) {
     bench.Line().AttachDevice(nullptr);
     OldDevice("\rVersion: 1.20\r>");
     EXPECT_EQ(ParseShowCommand(link, name), -30);
+    EXPECT_STREQ(name, "") << "no stale name is left behind when the report has none";
 }
 
 // --- masks, types and DeviceInfo -----------------------------------------------------------

@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     korr::DeviceSettingsRecord& s = link.settings;
     if (mode & 8) {
         s.deviceClass = korr::kClassTr3;  // old firmware: the "show" report
-        char name[korr::kDeviceNameCapacity];
+        char name[korr::kDeviceNameCapacity] = {};
         korr::ParseShowCommand(link, (mode & 16) ? name : nullptr);
         if (mode & 16) CheckTerminated(name, sizeof name);
     } else {

@@ -17,10 +17,11 @@ void Check(bool ok) {
     if (!ok) __builtin_trap();
 }
 
-// Fields with a guard byte after them: a read must leave it alone and terminate the text.
+// Fields with a guard byte after them: a read must leave it alone and terminate the text. The
+// text starts empty: a read that fails may leave it as it was.
 template <size_t N>
 struct Guarded {
-    char text[N];
+    char text[N] = {};
     char guard = 0x5A;
     bool Sound() const { return guard == 0x5A && std::memchr(text, '\0', N) != nullptr; }
 };
