@@ -10,7 +10,7 @@ jobs="$(nproc)"
 # A fixed seed and a run budget keep the fuzz runs the same from one CI run to the next; the time
 # limit only caps a slow machine. Longer runs: KORR_FUZZ_RUNS=-1 KORR_FUZZ_SECONDS=600.
 fuzz_seed="${KORR_FUZZ_SEED:-1}"
-fuzz_runs="${KORR_FUZZ_RUNS:-50000}"
+fuzz_runs="${KORR_FUZZ_RUNS:-25000}"
 fuzz_seconds="${KORR_FUZZ_SECONDS:-120}"
 
 echo "== g++: build and test"
