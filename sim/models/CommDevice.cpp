@@ -5,14 +5,12 @@ namespace korrsim {
 namespace {
 
 constexpr char kWakeByte = '|';
-// SDI-12 runs at 1200 baud: a character takes 10 bits of 833 us. A break is at least 12 ms of
-// spacing, then 8.33 ms of marking before the command.
-constexpr TimeUs kBusCharUs = 8333;
-constexpr TimeUs kBreakUs = 12 * kUsPerMs + kBusCharUs;
+// A break is at least 12 ms of spacing, then 8.33 ms of marking before the command.
+constexpr TimeUs kBreakUs = 12 * kUsPerMs + kSdi12CharUs;
 constexpr size_t kMaxCommand = 256;
 
 TimeUs BusTime(size_t characters) {
-    return static_cast<TimeUs>(characters) * kBusCharUs;
+    return static_cast<TimeUs>(characters) * kSdi12CharUs;
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ bool IsAddress(char c) {
 Sdi12Sensor::Sdi12Sensor(EventLoop& loop, char type) : loop_(loop), type_(type) {}
 
 bool Sdi12Sensor::Asleep() const {
-    return !everActive_ || loop_.Now() - lastActive_ > kSleepAfter;
+    return !everActive_ || loop_.Now() > lastActive_ + kSleepAfter;
 }
 
 void Sdi12Sensor::OnCommand(const std::string& command, bool afterBreak, Answer answer) {
@@ -43,7 +43,8 @@ void Sdi12Sensor::OnCommand(const std::string& command, bool afterBreak, Answer 
 void Sdi12Sensor::Send(std::string text, TimeUs delay, Answer answer) {
     busyUntil_ = loop_.Now() + delay;
     loop_.After(delay, [this, text = std::move(text), answer = std::move(answer)] {
-        lastActive_ = loop_.Now();
+        lastActive_ = loop_.Now() + static_cast<TimeUs>(text.size()) * kSdi12CharUs;
+        busyUntil_ = lastActive_;
         if (answer) answer(text);
     });
 }

@@ -34,6 +34,8 @@ struct Sdi12Identity {
 };
 
 inline constexpr char kSdi12TypeTwoCalibrations = 'y';
+// SDI-12 runs at 1200 baud: a character takes 10 bits of 833 us on the bus.
+inline constexpr TimeUs kSdi12CharUs = 8333;
 
 class Sdi12Sensor {
   public:
@@ -42,7 +44,8 @@ class Sdi12Sensor {
     explicit Sdi12Sensor(EventLoop& loop, char type = 'x');
 
     // A whole command has crossed the bus; `afterBreak` when a break came right before it.
-    // The answer, if any, goes to `answer` once the sensor sends it.
+    // The answer, if any, goes to `answer` once the sensor starts sending it; it takes its
+    // bus time from then on.
     void OnCommand(const std::string& command, bool afterBreak, Answer answer);
 
     // --- what it keeps ---

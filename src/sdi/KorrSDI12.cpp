@@ -34,15 +34,23 @@ KorrSDI12::~KorrSDI12() {
 
 namespace {
 
-// Writes the wake byte, lets the sensor wake and starts from an empty input.
+// Writes the wake byte and lets the sensor wake up.
 int32_t WakeBus(KorrSDI12& sdi) {
-    KorrSerial& port = sdi.link->port;
-    const int32_t r = KSWrite(port, &kWakeByte, 1);
+    const int32_t r = KSWrite(sdi.link->port, &kWakeByte, 1);
     if (r < 0) return r;
     SleepMs(kWakePauseMs);
-    KSPurge(port);
-    sdi.replyBuffer[0] = '\0';
     return 1;
+}
+
+// Line ends at the head of a reply are the tail of an earlier answer (the probe's, when the
+// attempt after it goes without the wake byte); they are dropped so that the reply starts with
+// the sensor's address. Returns the bytes left.
+uint32_t DropLeadingLineEnds(char* reply, uint32_t received) {
+    uint32_t skip = 0;
+    while (skip < received && (reply[skip] == '\r' || reply[skip] == '\n')) ++skip;
+    std::memmove(reply, reply + skip, received - skip);
+    reply[received - skip] = '\0';
+    return received - skip;
 }
 
 // Asks whoever is on the bus for an address. Above 0 when something answered, 0 when the bus
@@ -70,6 +78,9 @@ int32_t ProbeBus(KorrSDI12& sdi) {
 // One attempt: the command out, the answer in. The bytes received, or a port error.
 int32_t Attempt(KorrSDI12& sdi, const char* command) {
     KorrSerial& port = sdi.link->port;
+    // Every attempt starts from an empty input, also the one without the wake byte.
+    KSPurge(port);
+    sdi.replyBuffer[0] = '\0';
     int32_t r = KSWrite(port, command, static_cast<uint32_t>(std::strlen(command)));
     if (r < 0) {
         SDI_LOG(sdi, "SDISendCommand got unexpected response (%d) from KCommWrite", r);
@@ -88,6 +99,7 @@ int32_t Attempt(KorrSDI12& sdi, const char* command) {
         return r;
     }
     sdi.replyBuffer[received] = '\0';
+    received = DropLeadingLineEnds(sdi.replyBuffer.data(), received);
     if (received > 0) SDI_LOG(sdi, "SDISendCommand recieved \"%s\"", sdi.replyBuffer.data());
     return static_cast<int32_t>(received);
 }
