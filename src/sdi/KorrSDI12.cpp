@@ -104,41 +104,37 @@ int32_t Attempt(KorrSDI12& sdi, const char* command) {
     return static_cast<int32_t>(received);
 }
 
+// The attempts of one exchange: the bytes received, or -21, -22 or a port error.
+int32_t Exchange(KorrSDI12& sdi, const char* command) {
+    bool wake = true;
+    int32_t result = -22;  // stays so when the attempts run out unanswered
+    for (uint32_t attempt = 0; attempt < sdi.tries; ++attempt) {
+        if (wake && (result = WakeBus(sdi)) < 0) {
+            SDI_LOG(sdi, "SDISendCommand got unexpected response (%d) from KCommWrite", result);
+            return result;
+        }
+        if ((result = Attempt(sdi, command)) != 0) return result;
+        // Silence: is anyone on the bus at all? If so, the sensor may want the other way of
+        // being addressed (with or without the wake byte) on the next attempt.
+        const int32_t probe = ProbeBus(sdi);
+        if (probe <= 0) return probe < 0 ? probe : -21;
+        result = -22;
+        wake = !wake;
+    }
+    return result;
+}
+
 }  // namespace
 
 int32_t KorrSDI12::SDISendCommand(const char* command, char* reply, uint32_t* replyLength,
                                   uint32_t* elapsedMs) {
     const uint32_t start = TickMs();
-    bool wake = true;
-    int32_t result = -22;  // stays so when the attempts run out unanswered
-    int32_t received = 0;
-    if (command == nullptr || link == nullptr) result = -10;
-    for (uint32_t attempt = 0; result != -10 && attempt < tries; ++attempt) {
-        if (wake && (received = WakeBus(*this)) < 0) {
-            SDI_LOG(*this, "SDISendCommand got unexpected response (%d) from KCommWrite", received);
-            result = received;
-            break;
-        }
-        received = Attempt(*this, command);
-        if (received != 0) {
-            result = received < 0 ? received : 1;
-            break;
-        }
-        // Silence: is anyone on the bus at all? If so, the sensor may want the other way of
-        // being addressed (with or without the wake byte) on the next attempt.
-        const int32_t probe = ProbeBus(*this);
-        if (probe < 0 || probe == 0) {
-            result = probe < 0 ? probe : -21;
-            break;
-        }
-        result = -22;
-        wake = !wake;
-    }
+    const int32_t received = command != nullptr && link != nullptr ? Exchange(*this, command) : -10;
     if (elapsedMs != nullptr) *elapsedMs = TickMs() - start;
-    if (result < 0) {
+    if (received < 0) {
         if (reply != nullptr) reply[0] = '\0';
         if (replyLength != nullptr) *replyLength = 0;
-        return result;
+        return received;
     }
     if (reply != nullptr && replyLength != nullptr && *replyLength > 0) {
         const size_t copied = CopyText(reply, *replyLength, replyBuffer.data());
