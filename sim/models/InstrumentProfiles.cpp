@@ -95,11 +95,11 @@ constexpr const char* kUserRecords[] = {
     "Mwlzb2lsCTIwMjQtMDUtMDIJTG9hbQkwLjMxLDAuNDU=",
     "OQlzYW5kCTIwMjMtMTEtMTcJU2FuZHlCZWFjaE1peAkwLjEy",
 };
-// Stored in name order: "alpha", "Beta,2", "Gamma 3".
+// Stored in name order: "alpha", "Beta,2", "Gamma 3". No text holds the prompt character.
 constexpr const char* kEqnRecords[] = {
     "alpha y=0.5*x+1.2",
     "Beta`2 y=x^2-3 (fit 2023)",
-    "Gamma_3 y=log(x); x>0",
+    "Gamma_3 y=log(x); x=1..9",
 };
 
 const InstrumentProfile kProfiles[] = {
