@@ -91,8 +91,9 @@ int CheckWritableFolder(const std::string& file) {
     const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash + 1);
     if (::access(folder.c_str(), W_OK | X_OK) == 0) return 1;
     const int32_t code = -errno;
-    std::fprintf(stderr, "cannot write the settings file into %s\n", folder.c_str());
-    return ReportError(code, SystemErrorMeaning(code));
+    const std::string meaning = std::string("cannot write the settings file into ") + folder +
+                                ": " + SystemErrorMeaning(code);
+    return ReportError(code, meaning.c_str());
 }
 
 int RunSave(const SettingsOptions& o) {
