@@ -6,6 +6,8 @@
 #include <span>
 
 #include "instrument/InstrumentFixture.h"
+#include "models/CommDevice.h"
+#include "models/Sdi12Sensor.h"
 
 using namespace korr;
 
@@ -105,5 +107,46 @@ INSTANTIATE_TEST_SUITE_P(
         LoggerCase{"rB2", korrsim::kNetworkLoggerKeys, "RB2 1.05", true, true, 1, false},
         LoggerCase{"ZLG", korrsim::kNetworkLoggerKeys, "ZLG 1.02", false, true, 1, true}),
     [](const ::testing::TestParamInfo<LoggerCase>& c) { return std::string(c.param.name); });
+
+// The digital sensor behind the communication device keeps its bus address and calibration.
+class SensorRoundTrip : public korrtest::InstrumentFixture {
+  protected:
+    void TearDown() override {
+        kp->KDDisconnect(false);
+        bench.Line().AttachDevice(nullptr);
+    }
+    korrsim::CommDevice commDevice{bench.Line(), "MORVA-XE 1.05"};
+    korrsim::Sdi12Sensor sensor{bench.Loop(), 'y'};
+    std::string path = dir.File("settings.txt");
+};
+
+TEST_F(SensorRoundTrip, AddressAndCalibrationSurviveNewFirmware) {
+    bench.Line().AttachDevice(&commDevice);
+    commDevice.AttachSensor(&sensor);
+    sensor.SetAddress('3');
+    sensor.SetCalibration(0, "A=1.0234;B=-0.0125");
+    auto now = [&] { return std::string(1, sensor.Address()) + " " + sensor.Calibration(0); };
+    const std::string before = now();
+    ASSERT_GT(Connect(), 0);
+    ASSERT_EQ(kp->deviceType, 10);
+    ASSERT_EQ(kp->KDSaveInfo(path.c_str()), 1);
+    kp->KDDisconnect(false);
+
+    auto factory = [&] {
+        sensor.SetAddress('0');
+        sensor.SetCalibration(0, "A=1;B=0");
+    };
+    factory();
+    ASSERT_GT(Connect(), 0);
+    EXPECT_GT(kp->KDRestoreInfo(path.c_str(), nullptr), 0);
+    EXPECT_EQ(now(), before) << "restored from memory";
+    kp->KDDisconnect(false);
+
+    factory();
+    kp = std::make_unique<Korr_protocol>(&log);
+    ASSERT_GT(Connect(), 0);
+    EXPECT_GT(kp->KDRestoreInfo(path.c_str(), nullptr), 0);
+    EXPECT_EQ(now(), before) << "restored from the file";
+}
 
 }  // namespace
