@@ -19,9 +19,10 @@
 #include "models/CommandFirmware.h"
 #include "models/FlashDump.h"
 #include "models/Instrument.h"
+#include "models/InstrumentProfiles.h"
 #include "models/InstrumentTypes.h"
-#include "models/Qs7Firmware.h"
 #include "models/Sdi12Sensor.h"
+#include "models/SettingsFirmware.h"
 
 namespace {
 
@@ -64,8 +65,9 @@ void SetUpSensor(korrsim::Sdi12Sensor& sensor, const Options& o) {
     if (o.sensorFault == "slow") sensor.SetWakeTime(2500 * korrsim::kUsPerMs);
 }
 
-// The firmware the instrument runs: the "QS7" speaks its command language (version, login,
-// boot command); other types know only the boot command.
+// The firmware the instrument runs: with --sensor, a communication device with the sensor on
+// its bus; an instrument type with settings speaks its command language (version, login,
+// settings, battery, clock, self-test, boot command); other types know only the boot command.
 std::unique_ptr<korrsim::InstrumentFirmware> MakeFirmware(korrsim::Link& link, const Options& o,
                                                           korrsim::Sdi12Sensor* sensor) {
     if (!o.sensor.empty()) {
@@ -73,16 +75,11 @@ std::unique_ptr<korrsim::InstrumentFirmware> MakeFirmware(korrsim::Link& link, c
         if (o.sensorFault != "absent") device->AttachSensor(sensor);
         return std::make_unique<korrsim::CommandFirmware>(std::move(device), !o.noLoader);
     }
-    if (o.type == "QS7") {
-        auto qs7 = std::make_unique<korrsim::Qs7Firmware>(link, "QS7 " + o.firmwareVersion);
-        return std::make_unique<korrsim::CommandFirmware>(
-            std::move(qs7), !o.noLoader,
-            [](korrsim::CommandDevice& device, const korrsim::BootImage& image) {
-                // New firmware reports what its identity block says.
-                if (image.code.empty()) return;
-                static_cast<korrsim::Qs7Firmware&>(device).SetVersionReply(image.code + " " +
-                                                                           image.version);
-            });
+    if (const korrsim::InstrumentProfile* profile = korrsim::FindInstrumentProfile(o.type)) {
+        korrsim::SettingsFirmware* commands = nullptr;
+        auto firmware = korrsim::MakeSettingsFirmware(link, *profile, &commands, !o.noLoader);
+        commands->SetVersionReply(o.type + " " + o.firmwareVersion);
+        return firmware;
     }
     auto firmware = std::make_unique<korrsim::BootFirmware>(link);
     firmware->SetLoaderMissing(o.noLoader);

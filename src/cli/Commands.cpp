@@ -6,6 +6,7 @@
 #include "cli/IdentifyCommand.h"
 #include "cli/ImageCommand.h"
 #include "cli/PortsCommand.h"
+#include "cli/SettingsCommand.h"
 #include "cli/SensorCommand.h"
 
 namespace korrcli {
@@ -16,6 +17,7 @@ void RegisterCommands(CLI::App& app, Commands& commands) {
     RegisterFlashCommand(app, commands);
     RegisterImageCommand(app, commands);
     RegisterIdentifyCommand(app, commands);
+    RegisterSettingsCommand(app, commands);
     RegisterSensorCommand(app, commands);
 }
 
