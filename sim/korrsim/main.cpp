@@ -9,16 +9,20 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/EventLoop.h"
 #include "core/Link.h"
 #include "korrsim/PtyServer.h"
 #include "models/BootFirmware.h"
+#include "models/CommDevice.h"
 #include "models/CommandFirmware.h"
 #include "models/FlashDump.h"
 #include "models/Instrument.h"
+#include "models/InstrumentProfiles.h"
 #include "models/InstrumentTypes.h"
-#include "models/Qs7Firmware.h"
+#include "models/Sdi12Sensor.h"
+#include "models/SettingsFirmware.h"
 
 namespace {
 
@@ -41,21 +45,41 @@ struct Options {
     std::string link;
     std::string dumpFlash;
     bool once = false;
+    // A communication device with a digital sensor on its bus.
+    std::string sensor;  // the sensor's type character; empty: no communication device
+    std::string sensorModel = "MV-XE ";
+    std::vector<std::string> sensorCalibration;
+    std::string sensorFault = "none";
 };
 
-// The firmware the instrument runs: the "QS7" speaks its command language (version, login,
-// boot command); other types know only the boot command.
-std::unique_ptr<korrsim::InstrumentFirmware> MakeFirmware(korrsim::Link& link, const Options& o) {
-    if (o.type == "QS7") {
-        auto qs7 = std::make_unique<korrsim::Qs7Firmware>(link, "QS7 " + o.firmwareVersion);
-        return std::make_unique<korrsim::CommandFirmware>(
-            std::move(qs7), !o.noLoader,
-            [](korrsim::CommandDevice& device, const korrsim::BootImage& image) {
-                // New firmware reports what its identity block says.
-                if (image.code.empty()) return;
-                static_cast<korrsim::Qs7Firmware&>(device).SetVersionReply(image.code + " " +
-                                                                           image.version);
-            });
+// What --sensor-fault makes the sensor do; "absent" leaves the bus empty.
+void SetUpSensor(korrsim::Sdi12Sensor& sensor, const Options& o) {
+    korrsim::Sdi12Identity identity;
+    identity.model = (o.sensorModel + "      ").substr(0, 6);
+    sensor.SetIdentity(identity);
+    for (size_t i = 0; i < o.sensorCalibration.size() && i < 2; ++i)
+        sensor.SetCalibration(static_cast<int>(i), o.sensorCalibration[i]);
+    sensor.SetTypeQueryAnswered(o.sensorFault != "no-type");
+    sensor.SetCalibrationWritesRefused(o.sensorFault == "refuse-calibration");
+    sensor.SetMute(o.sensorFault == "mute");
+    if (o.sensorFault == "slow") sensor.SetWakeTime(2500 * korrsim::kUsPerMs);
+}
+
+// The firmware the instrument runs: with --sensor, a communication device with the sensor on
+// its bus; an instrument type with settings speaks its command language (version, login,
+// settings, battery, clock, self-test, boot command); other types know only the boot command.
+std::unique_ptr<korrsim::InstrumentFirmware> MakeFirmware(korrsim::Link& link, const Options& o,
+                                                          korrsim::Sdi12Sensor* sensor) {
+    if (!o.sensor.empty()) {
+        auto device = std::make_unique<korrsim::CommDevice>(link, o.type + " " + o.firmwareVersion);
+        if (o.sensorFault != "absent") device->AttachSensor(sensor);
+        return std::make_unique<korrsim::CommandFirmware>(std::move(device), !o.noLoader);
+    }
+    if (const korrsim::InstrumentProfile* profile = korrsim::FindInstrumentProfile(o.type)) {
+        korrsim::SettingsFirmware* commands = nullptr;
+        auto firmware = korrsim::MakeSettingsFirmware(link, *profile, &commands, !o.noLoader);
+        commands->SetVersionReply(o.type + " " + o.firmwareVersion);
+        return firmware;
     }
     auto firmware = std::make_unique<korrsim::BootFirmware>(link);
     firmware->SetLoaderMissing(o.noLoader);
@@ -109,8 +133,14 @@ int Serve(const Options& o) {
     for (auto d : {korrsim::Direction::ToDevice, korrsim::Direction::ToHost}) {
         line.Faults().SetRates(d, {.lose = o.lose, .corrupt = o.corrupt, .insert = o.noise});
     }
+    if (!o.sensor.empty() && o.type != "MCD" && o.type != "MORVA-XE") {
+        std::fprintf(stderr, "korrsim: --sensor needs --type MCD or MORVA-XE\n");
+        return 2;
+    }
+    korrsim::Sdi12Sensor sensor(loop, o.sensor.empty() ? 'x' : o.sensor[0]);
+    SetUpSensor(sensor, o);
     korrsim::Instrument instrument(line, *type);
-    instrument.SetFirmware(MakeFirmware(line, o));
+    instrument.SetFirmware(MakeFirmware(line, o, &sensor));
     PowerUp(instrument, o);
 
     korrsim::PtyServer server(loop, line);
@@ -168,6 +198,25 @@ int main(int argc, char** argv) {
     app.add_option("--link", o.link, "also make the port available as this symlink");
     app.add_option("--dump-flash", o.dumpFlash, "write the flash as TI-Text on exit");
     app.add_flag("--once", o.once, "exit when the host closes the port after an update");
+    auto* sensor = app.add_option("--sensor", o.sensor,
+                                  "serve a communication device with a digital sensor of this "
+                                  "type character (x, y, ...) on its SDI-12 bus")
+                       ->check(CLI::Validator(
+                           [](std::string& v) {
+                               return v.size() == 1 ? std::string() : "one character expected";
+                           },
+                           "CHAR"));
+    app.add_option("--sensor-model", o.sensorModel, "the sensor's 6-character model field")
+        ->capture_default_str()
+        ->needs(sensor);
+    app.add_option("--sensor-calibration", o.sensorCalibration,
+                   "the sensor's calibration string (twice for the second one)")
+        ->expected(1, 2)
+        ->needs(sensor);
+    app.add_option("--sensor-fault", o.sensorFault, "how the sensor misbehaves")
+        ->check(CLI::IsMember({"none", "no-type", "refuse-calibration", "mute", "slow", "absent"}))
+        ->capture_default_str()
+        ->needs(sensor);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -18,12 +18,20 @@ struct LoggerKey {
     const char* key;
     const char* value;  // the value a fresh device holds
     int fromVersion;
+    // What new firmware starts with; null: the setting survives a firmware update.
+    const char* factory = nullptr;
 };
 
 // The TR30 logger: more settings with every firmware release.
 extern const std::span<const LoggerKey> kTr30Keys;
 // The communication device ("MCD"): name, serial number and clock.
 extern const std::span<const LoggerKey> kCommDeviceKeys;
+// The Tr3b logger ("TR3B 2.04"): measurement settings, ports and the radio.
+extern const std::span<const LoggerKey> kTr3bKeys;
+// The FieldHub ("KS 1.09"): name, serial number, data parameter and the radio.
+extern const std::span<const LoggerKey> kFieldHubKeys;
+// The rB2 and ZL2 loggers ("RB2 1.05", "ZLG 1.02"): every logger setting, position included.
+extern const std::span<const LoggerKey> kNetworkLoggerKeys;
 
 // "1.14" (or "TR30 1.14") as 114; 0 when there is no version.
 int VersionNumberOf(const std::string& text);
@@ -41,6 +49,8 @@ class Logger : public CommandDevice {
     void SetRadio(bool on);
     // A network modem: the trait says so and the network settings exist.
     void SetModem(bool on);
+    // New firmware: the settings with a factory value take it (the logger keeps the others).
+    void FactoryReset();
 
   private:
     void Build(std::span<const LoggerKey> keys);

@@ -7,6 +7,7 @@
 #include "cli/ImageCommand.h"
 #include "cli/PortsCommand.h"
 #include "cli/SettingsCommand.h"
+#include "cli/SensorCommand.h"
 
 namespace korrcli {
 
@@ -17,6 +18,7 @@ void RegisterCommands(CLI::App& app, Commands& commands) {
     RegisterImageCommand(app, commands);
     RegisterIdentifyCommand(app, commands);
     RegisterSettingsCommand(app, commands);
+    RegisterSensorCommand(app, commands);
 }
 
 int RunSelected(CLI::App& app, Commands& commands) {

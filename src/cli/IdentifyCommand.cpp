@@ -1,5 +1,6 @@
 // korrbsl identify --port PORT [--settings]: connects as an update would, tells what the device
-// is and what an update of it involves, and (with --settings) reads a logger's settings.
+// is and what an update of it involves, and (with --settings) reads its settings: a logger's
+// record, or the settings an instrument's type keeps.
 #include "cli/IdentifyCommand.h"
 
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "cli/ErrorText.h"
+#include "cli/InstrumentSettingsView.h"
 #include "common/FixedText.h"
 #include "device/DeviceIdentification.h"
 #include "device/DeviceSettings.h"
@@ -207,6 +209,10 @@ int RunIdentify(const IdentifyOptions& o) {
     } else {
         PrintDeviceInfo(parsed, info);
     }
+    if (o.settings && parsed > 0 && HasInstrumentSettings(info.type)) {
+        link.DisconnectDevice(false);  // the instrument protocol connects on its own
+        return ShowInstrumentSettings(o.port.c_str(), log.get());
+    }
     const int status = o.settings ? ReadSettings(link) : kExitOk;
     link.DisconnectDevice(false);
     return status;
@@ -219,7 +225,7 @@ void RegisterIdentifyCommand(CLI::App& app, Commands& commands) {
         "identify", "Connect to a device as an update would and tell what it is");
     auto o = std::make_shared<IdentifyOptions>();
     sub->add_option("--port", o->port, "serial port of the device (ttyUSB0 or a path)")->required();
-    sub->add_flag("--settings", o->settings, "also read and show a logger's settings");
+    sub->add_flag("--settings", o->settings, "also read and show the device's settings");
     sub->add_option("--log", o->logFile, "write the protocol log to this file");
     sub->add_flag("-v,--verbose", o->verbose, "verbose protocol log (with --log)");
     commands.entries.emplace_back(sub, [o] { return RunIdentify(*o); });

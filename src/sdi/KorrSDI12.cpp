@@ -34,15 +34,23 @@ KorrSDI12::~KorrSDI12() {
 
 namespace {
 
-// Writes the wake byte, lets the sensor wake and starts from an empty input.
+// Writes the wake byte and lets the sensor wake up.
 int32_t WakeBus(KorrSDI12& sdi) {
-    KorrSerial& port = sdi.link->port;
-    const int32_t r = KSWrite(port, &kWakeByte, 1);
+    const int32_t r = KSWrite(sdi.link->port, &kWakeByte, 1);
     if (r < 0) return r;
     SleepMs(kWakePauseMs);
-    KSPurge(port);
-    sdi.replyBuffer[0] = '\0';
     return 1;
+}
+
+// Line ends at the head of a reply are the tail of an earlier answer (the probe's, when the
+// attempt after it goes without the wake byte); they are dropped so that the reply starts with
+// the sensor's address. Returns the bytes left.
+uint32_t DropLeadingLineEnds(char* reply, uint32_t received) {
+    uint32_t skip = 0;
+    while (skip < received && (reply[skip] == '\r' || reply[skip] == '\n')) ++skip;
+    std::memmove(reply, reply + skip, received - skip);
+    reply[received - skip] = '\0';
+    return received - skip;
 }
 
 // Asks whoever is on the bus for an address. Above 0 when something answered, 0 when the bus
@@ -70,6 +78,9 @@ int32_t ProbeBus(KorrSDI12& sdi) {
 // One attempt: the command out, the answer in. The bytes received, or a port error.
 int32_t Attempt(KorrSDI12& sdi, const char* command) {
     KorrSerial& port = sdi.link->port;
+    // Every attempt starts from an empty input, also the one without the wake byte.
+    KSPurge(port);
+    sdi.replyBuffer[0] = '\0';
     int32_t r = KSWrite(port, command, static_cast<uint32_t>(std::strlen(command)));
     if (r < 0) {
         SDI_LOG(sdi, "SDISendCommand got unexpected response (%d) from KCommWrite", r);
@@ -88,8 +99,29 @@ int32_t Attempt(KorrSDI12& sdi, const char* command) {
         return r;
     }
     sdi.replyBuffer[received] = '\0';
+    received = DropLeadingLineEnds(sdi.replyBuffer.data(), received);
     if (received > 0) SDI_LOG(sdi, "SDISendCommand recieved \"%s\"", sdi.replyBuffer.data());
     return static_cast<int32_t>(received);
+}
+
+// The attempts of one exchange: the bytes received, or -21, -22 or a port error.
+int32_t Exchange(KorrSDI12& sdi, const char* command) {
+    bool wake = true;
+    int32_t result = -22;  // stays so when the attempts run out unanswered
+    for (uint32_t attempt = 0; attempt < sdi.tries; ++attempt) {
+        if (wake && (result = WakeBus(sdi)) < 0) {
+            SDI_LOG(sdi, "SDISendCommand got unexpected response (%d) from KCommWrite", result);
+            return result;
+        }
+        if ((result = Attempt(sdi, command)) != 0) return result;
+        // Silence: is anyone on the bus at all? If so, the sensor may want the other way of
+        // being addressed (with or without the wake byte) on the next attempt.
+        const int32_t probe = ProbeBus(sdi);
+        if (probe <= 0) return probe < 0 ? probe : -21;
+        result = -22;
+        wake = !wake;
+    }
+    return result;
 }
 
 }  // namespace
@@ -97,36 +129,12 @@ int32_t Attempt(KorrSDI12& sdi, const char* command) {
 int32_t KorrSDI12::SDISendCommand(const char* command, char* reply, uint32_t* replyLength,
                                   uint32_t* elapsedMs) {
     const uint32_t start = TickMs();
-    bool wake = true;
-    int32_t result = -22;  // stays so when the attempts run out unanswered
-    int32_t received = 0;
-    if (command == nullptr || link == nullptr) result = -10;
-    for (uint32_t attempt = 0; result != -10 && attempt < tries; ++attempt) {
-        if (wake && (received = WakeBus(*this)) < 0) {
-            SDI_LOG(*this, "SDISendCommand got unexpected response (%d) from KCommWrite", received);
-            result = received;
-            break;
-        }
-        received = Attempt(*this, command);
-        if (received != 0) {
-            result = received < 0 ? received : 1;
-            break;
-        }
-        // Silence: is anyone on the bus at all? If so, the sensor may want the other way of
-        // being addressed (with or without the wake byte) on the next attempt.
-        const int32_t probe = ProbeBus(*this);
-        if (probe < 0 || probe == 0) {
-            result = probe < 0 ? probe : -21;
-            break;
-        }
-        result = -22;
-        wake = !wake;
-    }
+    const int32_t received = command != nullptr && link != nullptr ? Exchange(*this, command) : -10;
     if (elapsedMs != nullptr) *elapsedMs = TickMs() - start;
-    if (result < 0) {
+    if (received < 0) {
         if (reply != nullptr) reply[0] = '\0';
         if (replyLength != nullptr) *replyLength = 0;
-        return result;
+        return received;
     }
     if (reply != nullptr && replyLength != nullptr && *replyLength > 0) {
         const size_t copied = CopyText(reply, *replyLength, replyBuffer.data());

@@ -16,6 +16,7 @@
 #include "models/Instrument.h"
 #include "models/InstrumentProfiles.h"
 #include "models/InstrumentTypes.h"
+#include "models/Logger.h"
 #include "models/SettingsFirmware.h"
 #include "support/TempDir.h"
 
@@ -62,6 +63,14 @@ class InstrumentFixture : public ::testing::Test {
         instrument->RunFirmware(image);
         return *firmware;
     }
+    // A logger on the line, answering for itself (it has no loader model).
+    korrsim::Logger& MakeLogger(std::span<const korrsim::LoggerKey> keys,
+                                const char* versionReply) {
+        bench.Line().AttachDevice(nullptr);
+        logger = std::make_unique<korrsim::Logger>(bench.Line(), keys, versionReply);
+        bench.Line().AttachDevice(logger.get());
+        return *logger;
+    }
     // New firmware starts: factory settings, logged out.
     void BootNewFirmware() { instrument->RunFirmware(image); }
 
@@ -84,6 +93,7 @@ class InstrumentFixture : public ::testing::Test {
     korrsim::SimBench bench;
     std::unique_ptr<korrsim::Instrument> instrument;
     korrsim::SettingsFirmware* firmware = nullptr;
+    std::unique_ptr<korrsim::Logger> logger;
     korrsim::BootImage image;
     korr::DeviceInfo info;
     std::unique_ptr<korr::Korr_protocol> kp = std::make_unique<korr::Korr_protocol>(&log);

@@ -133,8 +133,10 @@ TEST_F(SaveRestoreTest, ClockInKorrSeconds) {
     EXPECT_FALSE(Heard("set -sec 10").empty());
     EXPECT_TRUE(Logged("KDSetTime set the time to: 10"));
 
-    firmware->AddCommand("set", [](const std::string&) { return korrsim::Reply::Text("?"); });
-    EXPECT_LT(kp->KDSetTime(), 0);
+    // A reply without "OK" did not set the clock, however long it is.
+    firmware->AddCommand("set", [](const std::string&) { return korrsim::Reply::Text("Busy"); });
+    EXPECT_EQ(kp->KDSetTime(), -30);
+    EXPECT_TRUE(Logged("KDSetTime got error -30"));
 
     MakeInstrument("QS7");  // no set-clock mark
     kp = std::make_unique<Korr_protocol>(&log);

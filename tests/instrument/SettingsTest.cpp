@@ -147,16 +147,23 @@ TEST_F(SettingsTest, SerialNumberGoesFirstAndItsRefusalIsReported) {
     EXPECT_EQ(firmware->Settings().Get("contr"), "5");
 }
 
-TEST_F(SettingsTest, SilenceEndsTheCollection) {
+// Silence and an echoing relay end the collection at once; what was collected stays.
+TEST_F(SettingsTest, SilenceAndEchoEndTheCollection) {
     MakeInstrument("SORB");
     ASSERT_GT(Connect(), 0);
-    firmware->ClearLines();
-    firmware->SetSilent(true);
+    firmware->LoseConnection(2, 100);  // answers the serial number and adccal, then nothing
     EXPECT_EQ(kp->GetInstInfo(0x80027402), -21);
-    const std::vector<std::string> asked = Heard("get -");
-    EXPECT_EQ(std::count(asked.begin(), asked.end(), "get -sn"), 9) << "three times three";
-    EXPECT_EQ(asked.size(), 9u) << ::testing::PrintToString(asked);
+    EXPECT_EQ(kp->instrumentFlags, kInstSerialNumber | kInstAdccal);
+    EXPECT_EQ(Heard("get -wtfactory").size(), 0u) << "nothing after the silent setting";
+
+    MakeInstrument("SORB");
+    kp = std::make_unique<Korr_protocol>(&log);
+    ASSERT_GT(Connect(), 0);
+    firmware->SetRelayEcho(true);
+    EXPECT_EQ(kp->GetInstInfo(0x80027402), -32);
     EXPECT_EQ(kp->instrumentFlags, 0u);
+    EXPECT_EQ(kp->SetInstInfo(kInstSerialNumber | kInstSys), -32);
+    bench.Line().SetEcho(false);
 }
 
 TEST_F(SettingsTest, RefusedSettingsAreSkipped) {
