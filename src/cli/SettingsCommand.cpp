@@ -75,33 +75,37 @@ std::unique_ptr<korr::KorrLog> MakeLog(const SettingsOptions& o) {
                                            o.verbose ? korr::LOG_VERBOSE : korr::LOG_ERROR);
 }
 
-// Opens the port and connects as an update does; 1 or the exit status of the failure.
-int Connect(korr::Korr_protocol& kp, const std::string& port, korr::DeviceInfo* info) {
+// Opens the port and connects as an update does; true, or false once the failure is reported.
+bool Connect(korr::Korr_protocol& kp, const std::string& port, korr::DeviceInfo* info) {
     if (int32_t p = korr::ProbePortLock(port.c_str()); p < 0) {
         const char* meaning = PortErrorMeaning(p);
-        return ReportError(p, meaning != nullptr ? meaning : SystemErrorMeaning(p));
+        ReportError(p, meaning != nullptr ? meaning : SystemErrorMeaning(p));
+        return false;
     }
     const int32_t r = kp.KDConnect(port.c_str(), kUpdateBaudIndex, kConnectTries, info);
-    return r < 0 ? Fail(r) : 1;
+    if (r < 0) Fail(r);
+    return r >= 0;
 }
 
-// A file that cannot be made in its folder is reported before the device is asked for anything.
-int CheckWritableFolder(const std::string& file) {
+// A file that cannot be made in its folder is reported before the device is asked for anything:
+// true, or false once the failure is reported.
+bool CheckWritableFolder(const std::string& file) {
     const size_t slash = file.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash + 1);
-    if (::access(folder.c_str(), W_OK | X_OK) == 0) return 1;
+    if (::access(folder.c_str(), W_OK | X_OK) == 0) return true;
     const int32_t code = -errno;
     const std::string meaning = std::string("cannot write the settings file into ") + folder +
                                 ": " + SystemErrorMeaning(code);
-    return ReportError(code, meaning.c_str());
+    ReportError(code, meaning.c_str());
+    return false;
 }
 
 int RunSave(const SettingsOptions& o) {
-    if (int s = CheckWritableFolder(o.file); s != 1) return s;
+    if (!CheckWritableFolder(o.file)) return kExitFailed;
     auto log = MakeLog(o);
     korr::Korr_protocol kp(log.get());
     korr::DeviceInfo info;
-    if (int s = Connect(kp, o.port, &info); s != 1) return s;
+    if (!Connect(kp, o.port, &info)) return kExitFailed;
     const int32_t r = kp.KDSaveInfo(o.file.c_str());
     kp.KDDisconnect(false);
     if (r < 0) return Fail(r);
@@ -115,7 +119,7 @@ int RunRestore(const SettingsOptions& o) {
     auto log = MakeLog(o);
     korr::Korr_protocol kp(log.get());  // holds no settings: the restore reads the file
     korr::DeviceInfo info;
-    if (int s = Connect(kp, o.port, &info); s != 1) return s;
+    if (!Connect(kp, o.port, &info)) return kExitFailed;
     const int32_t r =
         kp.KDRestoreInfo(o.file.c_str(), o.newSerial.empty() ? nullptr : o.newSerial.c_str());
     kp.KDDisconnect(true);

@@ -65,10 +65,8 @@ TEST_F(RecordsSerial, EquationsAreUploadedInNameOrderRenumbered) {
 }
 
 TEST_F(RecordsSerial, ReadingStopsAtTheFirstRecordTheInstrumentCannotGive) {
-    // Counted as three, but only two can be read.
-    firmware->UserRecords() = {"YQliCWMJU29pbAl4", "ZAllCWYJQ2xheQ=="};
-    firmware->SetGetFault("user", korrsim::SettingFault::None);
-    firmware->UserRecords().push_back("");  // the third answers with nothing
+    // Counted as three, but the third answers with nothing.
+    firmware->UserRecords() = {"YQliCWMJU29pbAl4", "ZAllCWYJQ2xheQ==", ""};
     ASSERT_EQ(kp->GetRecords_Serial(kp->userRecords, korr::kRecordUser), 1);
     EXPECT_EQ(Held(kp->userRecords), (Texts{"YQliCWMJU29pbAl4", "ZAllCWYJQ2xheQ=="}));
 }

@@ -52,14 +52,17 @@ class PtyDeviceServer {
 
   private:
     void Run() {
+        // The line's time goes on from where the last run stopped, so a restarted server does
+        // not stand still until real time catches up with it.
         const auto start = std::chrono::steady_clock::now();
+        const korrsim::TimeUs resumeAt = loop_.Now();
         char buffer[256];
         while (!stop_) {
             pollfd p{.fd = pty_.Master(), .events = POLLIN, .revents = 0};
             const bool ready = ::poll(&p, 1, 2) > 0 && (p.revents & POLLIN);
             const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
                 std::chrono::steady_clock::now() - start);
-            loop_.RunUntil(static_cast<korrsim::TimeUs>(now.count()));
+            loop_.RunUntil(resumeAt + static_cast<korrsim::TimeUs>(now.count()));
             if (ready) {
                 ssize_t n = ::read(pty_.Master(), buffer, sizeof buffer);
                 if (n > 0)
