@@ -9,12 +9,12 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/EventLoop.h"
 #include "core/Link.h"
 #include "korrsim/PtyServer.h"
 #include "models/BootFirmware.h"
-#include "models/CommandFirmware.h"
 #include "models/FlashDump.h"
 #include "models/Instrument.h"
 #include "models/InstrumentTypes.h"
@@ -34,6 +34,8 @@ struct Options {
     bool loaderActive = false;
     bool loaderWaiting = false;
     bool noLoader = false;
+    bool bootOnly = false;
+    bool calibration = false;
     uint64_t seed = 1;
     double lose = 0;
     double corrupt = 0;
@@ -43,23 +45,25 @@ struct Options {
     bool once = false;
 };
 
-// The firmware the instrument runs: the "QS7" speaks its command language (version, login,
-// boot command); other types know only the boot command.
+// The firmware the instrument runs: it speaks the command language (version, login, boot
+// command) and reports its type's code; with --boot-only it knows only the boot command.
 std::unique_ptr<korrsim::InstrumentFirmware> MakeFirmware(korrsim::Link& link, const Options& o) {
-    if (o.type == "QS7") {
-        auto qs7 = std::make_unique<korrsim::Qs7Firmware>(link, "QS7 " + o.firmwareVersion);
-        return std::make_unique<korrsim::CommandFirmware>(
-            std::move(qs7), !o.noLoader,
-            [](korrsim::CommandDevice& device, const korrsim::BootImage& image) {
-                // New firmware reports what its identity block says.
-                if (image.code.empty()) return;
-                static_cast<korrsim::Qs7Firmware&>(device).SetVersionReply(image.code + " " +
-                                                                           image.version);
-            });
+    if (!o.bootOnly) {
+        return korrsim::MakeCommandLanguageFirmware(link, o.type + " " + o.firmwareVersion,
+                                                    !o.noLoader);
     }
     auto firmware = std::make_unique<korrsim::BootFirmware>(link);
     firmware->SetLoaderMissing(o.noLoader);
     return firmware;
+}
+
+// Calibration data as an instrument leaves the factory with it in its information memory: an
+// update erases it, a cancel before the erase must not.
+void LoadCalibration(korrsim::Flash& flash) {
+    const korrsim::FlashLayout& layout = flash.Layout();
+    std::vector<uint8_t> data(layout.infoSegmentSize * layout.infoSegments);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(0x5A ^ i);
+    flash.Load(layout.infoStart, data.data(), data.size());
 }
 
 void PowerUp(korrsim::Instrument& instrument, const Options& o) {
@@ -111,6 +115,7 @@ int Serve(const Options& o) {
     }
     korrsim::Instrument instrument(line, *type);
     instrument.SetFirmware(MakeFirmware(line, o));
+    if (o.calibration) LoadCalibration(instrument.Memory());
     PowerUp(instrument, o);
 
     korrsim::PtyServer server(loop, line);
@@ -158,6 +163,10 @@ int main(int argc, char** argv) {
         app.add_flag("--no-loader", o.noLoader, "firmware without a loader (\"KorrBSL MISSING\")");
     active->excludes(waiting)->excludes(none);
     waiting->excludes(none);
+    app.add_flag("--boot-only", o.bootOnly,
+                 "firmware that knows only the boot command (no version, no login)");
+    app.add_flag("--calibration", o.calibration,
+                 "start with calibration data in the information memory (see --dump-flash)");
     app.add_option("--seed", o.seed, "seed of the line's faults")->capture_default_str();
     app.add_option("--lose", o.lose, "probability that a byte is lost")
         ->check(CLI::Range(0.0, 1.0));
