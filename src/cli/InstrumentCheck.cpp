@@ -28,17 +28,12 @@ constexpr AnswerRow kAnswerTexts[] = {
      .text = "nothing answers (is the instrument connected and switched on?)"},
 };
 
-// A version text read off a noisy line or at the wrong rate: control or non-ASCII characters,
-// or a code that is no word.
+// A version text read off a noisy line or at the wrong rate holds control or non-ASCII
+// characters; a device's own never does.
 bool LooksGarbled(const char* text) {
-    bool inCode = true;
     for (const char* c = text; *c != '\0'; ++c) {
         const auto u = static_cast<unsigned char>(*c);
         if (u < 0x20 || u >= 0x7F) return true;
-        if (*c == ' ') inCode = false;
-        const bool word = (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') ||
-                          (u >= 'a' && u <= 'z') || *c == '-' || *c == '_';
-        if (inCode && !word) return true;
     }
     return false;
 }
@@ -85,13 +80,16 @@ FoundDevice ProbeInstrument(korr::MORVA_Protocol& link, const std::string& port)
         const Answer loader = LookForLoader(port);
         if (loader != Answer::Silent) {
             link.options.serialTries = tries;
+            link.tries = tries;
             found.answer = loader;
             return found;
         }
         // Not the loader: a noisy line gets every retry an update would give it.
         found.code = Connect(link, port, tries);
     }
+    // What the caller asks of the firmware next gets every retry again.
     link.options.serialTries = tries;
+    link.tries = tries;
     switch (found.code) {
         case -80:
             found.answer = Answer::LoaderActive;
