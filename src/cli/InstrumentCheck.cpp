@@ -11,6 +11,25 @@ namespace {
 constexpr uint8_t kUpdateBaudIndex = 2;  // the update talks to the firmware at 9600 baud
 constexpr uint32_t kFirmwareBaud = 9600;
 
+struct CodeText {
+    int32_t code;
+    const char* text;
+};
+
+constexpr CodeText kDeviceCodes[] = {
+    {.code = -10, .text = "a required argument is missing"},
+    {.code = -13, .text = "the device's firmware is too old for this updater"},
+    {.code = -20, .text = "nothing is listening on the port"},
+    {.code = -21, .text = "no answer from the device"},
+    {.code = -30, .text = "the device's answer was not understood"},
+    {.code = -32, .text = "the device echoes every command (is a relay active?)"},
+    {.code = -33, .text = "a relay seems to be active on the line"},
+    {.code = -34, .text = "the device refused the command"},
+    {.code = -36, .text = "the device is not initialised"},
+    {.code = -40, .text = "cancelled"},
+    {.code = -60, .text = "out of memory"},
+};
+
 struct AnswerRow {
     Answer answer;
     const char* text;
@@ -132,6 +151,13 @@ std::string DescribeFound(const FoundDevice& found) {
                                : "a device of an unknown type (\"" + version + "\")";
     }
     return std::string(found.info.displayName) + " (" + version + ")";
+}
+
+const char* DeviceCodeMeaning(int32_t code) {
+    for (const CodeText& c : kDeviceCodes) {
+        if (c.code == code) return c.text;
+    }
+    return "an unexpected result of the device";
 }
 
 const char* AnswerText(Answer answer) {
