@@ -17,7 +17,7 @@ if ! { cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORR_TE
 fi
 echo "The programs are in $(pwd)/build/release:"
 echo "  src/cli/korrbsl      the firmware updater (korrbsl --help)"
-echo "  sim/korrsim/korrsim  a simulated instrument on a pseudo-terminal (korrsim --help)"
+echo "  sim/korrsim          a simulated instrument on a pseudo-terminal (korrsim --help)"
 echo
 
 # The loader part of an update against the built-in simulated Quorra Series 7: identify it,

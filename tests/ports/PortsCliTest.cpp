@@ -7,11 +7,14 @@
 
 #include "serial/CommPortEnum.h"
 #include "support/Spawn.h"
+#include "support/TempDir.h"
 
 namespace {
 
+// The log goes to a data folder of the test's own.
 korrtest::SpawnResult RunKorrbsl(const std::vector<std::string>& args) {
-    return korrtest::Spawn(KORRBSL_PATH, args);
+    static korrtest::TempDir data;
+    return korrtest::Spawn(KORRBSL_PATH, args, {"XDG_DATA_HOME=" + data.Path().string()});
 }
 
 TEST(PortsCommand, ListsThePortsOneALineOrSaysThereAreNone) {
