@@ -15,6 +15,7 @@
 #include "core/Link.h"
 #include "korrsim/PtyServer.h"
 #include "models/BootFirmware.h"
+#include "models/Qs7Firmware.h"
 #include "models/CommDevice.h"
 #include "models/CommandFirmware.h"
 #include "models/FlashDump.h"
@@ -38,6 +39,8 @@ struct Options {
     bool loaderActive = false;
     bool loaderWaiting = false;
     bool noLoader = false;
+    bool bootOnly = false;
+    bool calibration = false;
     uint64_t seed = 1;
     double lose = 0;
     double corrupt = 0;
@@ -65,11 +68,17 @@ void SetUpSensor(korrsim::Sdi12Sensor& sensor, const Options& o) {
     if (o.sensorFault == "slow") sensor.SetWakeTime(2500 * korrsim::kUsPerMs);
 }
 
-// The firmware the instrument runs: with --sensor, a communication device with the sensor on
-// its bus; an instrument type with settings speaks its command language (version, login,
-// settings, battery, clock, self-test, boot command); other types know only the boot command.
+// The firmware the instrument runs: with --boot-only, only the boot command; with --sensor, a
+// communication device with the sensor on its bus; an instrument type with settings speaks its
+// command language (version, login, settings, battery, clock, self-test, boot command); any
+// other type speaks the command language and reports its type's code.
 std::unique_ptr<korrsim::InstrumentFirmware> MakeFirmware(korrsim::Link& link, const Options& o,
                                                           korrsim::Sdi12Sensor* sensor) {
+    if (o.bootOnly) {
+        auto firmware = std::make_unique<korrsim::BootFirmware>(link);
+        firmware->SetLoaderMissing(o.noLoader);
+        return firmware;
+    }
     if (!o.sensor.empty()) {
         auto device = std::make_unique<korrsim::CommDevice>(link, o.type + " " + o.firmwareVersion);
         if (o.sensorFault != "absent") device->AttachSensor(sensor);
@@ -81,9 +90,16 @@ std::unique_ptr<korrsim::InstrumentFirmware> MakeFirmware(korrsim::Link& link, c
         commands->SetVersionReply(o.type + " " + o.firmwareVersion);
         return firmware;
     }
-    auto firmware = std::make_unique<korrsim::BootFirmware>(link);
-    firmware->SetLoaderMissing(o.noLoader);
-    return firmware;
+    return korrsim::MakeCommandLanguageFirmware(link, o.type + " " + o.firmwareVersion, !o.noLoader);
+}
+
+// Calibration data as an instrument leaves the factory with it in its information memory: an
+// update erases it, a cancel before the erase must not.
+void LoadCalibration(korrsim::Flash& flash) {
+    const korrsim::FlashLayout& layout = flash.Layout();
+    std::vector<uint8_t> data(layout.infoSegmentSize * layout.infoSegments);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(0x5A ^ i);
+    flash.Load(layout.infoStart, data.data(), data.size());
 }
 
 void PowerUp(korrsim::Instrument& instrument, const Options& o) {
@@ -141,6 +157,7 @@ int Serve(const Options& o) {
     SetUpSensor(sensor, o);
     korrsim::Instrument instrument(line, *type);
     instrument.SetFirmware(MakeFirmware(line, o, &sensor));
+    if (o.calibration) LoadCalibration(instrument.Memory());
     PowerUp(instrument, o);
 
     korrsim::PtyServer server(loop, line);
@@ -188,6 +205,10 @@ int main(int argc, char** argv) {
         app.add_flag("--no-loader", o.noLoader, "firmware without a loader (\"KorrBSL MISSING\")");
     active->excludes(waiting)->excludes(none);
     waiting->excludes(none);
+    app.add_flag("--boot-only", o.bootOnly,
+                 "firmware that knows only the boot command (no version, no login)");
+    app.add_flag("--calibration", o.calibration,
+                 "start with calibration data in the information memory (see --dump-flash)");
     app.add_option("--seed", o.seed, "seed of the line's faults")->capture_default_str();
     app.add_option("--lose", o.lose, "probability that a byte is lost")
         ->check(CLI::Range(0.0, 1.0));
