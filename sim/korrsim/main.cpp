@@ -15,13 +15,13 @@
 #include "core/Link.h"
 #include "korrsim/PtyServer.h"
 #include "models/BootFirmware.h"
-#include "models/Qs7Firmware.h"
 #include "models/CommDevice.h"
 #include "models/CommandFirmware.h"
 #include "models/FlashDump.h"
 #include "models/Instrument.h"
 #include "models/InstrumentProfiles.h"
 #include "models/InstrumentTypes.h"
+#include "models/Qs7Firmware.h"
 #include "models/Sdi12Sensor.h"
 #include "models/SettingsFirmware.h"
 
@@ -90,7 +90,8 @@ std::unique_ptr<korrsim::InstrumentFirmware> MakeFirmware(korrsim::Link& link, c
         commands->SetVersionReply(o.type + " " + o.firmwareVersion);
         return firmware;
     }
-    return korrsim::MakeCommandLanguageFirmware(link, o.type + " " + o.firmwareVersion, !o.noLoader);
+    return korrsim::MakeCommandLanguageFirmware(link, o.type + " " + o.firmwareVersion,
+                                                !o.noLoader);
 }
 
 // Calibration data as an instrument leaves the factory with it in its information memory: an
