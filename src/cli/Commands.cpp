@@ -6,6 +6,7 @@
 #include "cli/IdentifyCommand.h"
 #include "cli/ImageCommand.h"
 #include "cli/PortsCommand.h"
+#include "cli/UpdateCommand.h"
 
 namespace korrcli {
 
@@ -15,6 +16,7 @@ void RegisterCommands(CLI::App& app, Commands& commands) {
     RegisterFlashCommand(app, commands);
     RegisterImageCommand(app, commands);
     RegisterIdentifyCommand(app, commands);
+    RegisterUpdateCommand(app, commands);
 }
 
 int RunSelected(CLI::App& app, Commands& commands) {
