@@ -31,6 +31,7 @@ struct Options {
     std::string link;
     std::string dumpFlash;
     bool once = false;
+    double timeScale = 1;
 };
 
 bool PublishLink(const std::string& link, const std::string& path) {
@@ -69,6 +70,7 @@ int Serve(const Options& o) {
     korrsim::PowerUpSim(instrument, o.sim);
 
     korrsim::PtyServer server(loop, line);
+    server.SetTimeScale(o.timeScale);
     std::string error;
     if (!server.Open(&error)) {
         std::fprintf(stderr, "korrsim: %s\n", error.c_str());
@@ -102,6 +104,9 @@ int main(int argc, char** argv) {
     korrsim::AddSimOptions(app, o.sim);
     app.add_option("--link", o.link, "also make the port available as this symlink");
     app.add_option("--dump-flash", o.dumpFlash, "write the flash as TI-Text on exit");
+    app.add_option("--time-scale", o.timeScale,
+                   "run the simulated time this many times faster than real time")
+        ->check(CLI::Range(1.0, 1000.0));
     app.add_flag("--once", o.once, "exit when the host closes the port after an update");
     try {
         app.parse(argc, argv);
