@@ -1,7 +1,7 @@
 // korrbsl update on the real serial backend against korrsim on a pseudo-terminal, in real time
 // (the simulator's time running 20 times faster, so a whole update takes seconds): an update
-// stopped with two Ctrl-C while the flash is erased leaves the instrument in its loader, and the next
-// update finishes the job.
+// stopped with two Ctrl-C while the flash is erased leaves the instrument in its loader, and the
+// next update finishes the job.
 #include <gtest/gtest.h>
 
 #include <csignal>
