@@ -20,6 +20,8 @@ echo "  src/cli/korrbsl      the firmware updater (korrbsl --help)"
 echo "  sim/korrsim          a simulated instrument on a pseudo-terminal (korrsim --help)"
 echo
 
-# The loader part of an update against the built-in simulated Quorra Series 7: identify it,
-# start its bootstrap loader, erase, program the built-in QS7 3.60 image, send the vectors.
-./build/release/src/cli/korrbsl flash --simulate
+# The whole update of the built-in simulated Quorra Series 7 (firmware 3.55, with its settings),
+# in real time: connect, save its settings, start its bootstrap loader, erase, program the
+# built-in QS7 3.60 image, restart, check the new firmware and restore the settings. The last
+# line says the instrument was updated and its settings restored.
+./build/release/src/cli/korrbsl update --simulate

@@ -8,6 +8,7 @@
 #include "cli/PortsCommand.h"
 #include "cli/SettingsCommand.h"
 #include "cli/SensorCommand.h"
+#include "cli/UpdateCommand.h"
 
 namespace korrcli {
 
@@ -19,6 +20,7 @@ void RegisterCommands(CLI::App& app, Commands& commands) {
     RegisterIdentifyCommand(app, commands);
     RegisterSettingsCommand(app, commands);
     RegisterSensorCommand(app, commands);
+    RegisterUpdateCommand(app, commands);
 }
 
 int RunSelected(CLI::App& app, Commands& commands) {

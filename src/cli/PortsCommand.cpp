@@ -37,14 +37,16 @@ std::string PermissionMark(const char* name) {
     return group.empty() ? "  (no permission)" : "  (no permission: group \"" + group + "\")";
 }
 
-int RunPorts(bool findAll, korr::KorrLog* log) {
+}  // namespace
+
+int PrintPortList(std::FILE* out, bool findAll, korr::KorrLog* log) {
     korr::KorrSerial enumerator(log);
     korr::CommPortInfo ports[korr::kCommPortListSize];
     int32_t count = korr::kCommPortListSize;
     int32_t result = korr::CommPortEnum(enumerator, ports, &count, findAll);
     if (result < 0) return ReportError(result, ListErrorText(result));
     if (count == 0) {
-        std::puts("No Comm Ports Found");
+        std::fputs("No Comm Ports Found\n", out);
         return kExitOk;
     }
     int width = static_cast<int>(std::strlen(kNameHeading));
@@ -52,15 +54,13 @@ int RunPorts(bool findAll, korr::KorrLog* log) {
         int len = static_cast<int>(std::strlen(ports[i].name));
         if (len > width) width = len;
     }
-    std::printf("%-*s  %s\n", width, kNameHeading, "DESCRIPTION");
+    std::fprintf(out, "%-*s  %s\n", width, kNameHeading, "DESCRIPTION");
     for (int32_t i = 0; i < count; ++i) {
-        std::printf("%-*s  %s%s\n", width, ports[i].name, ports[i].description,
-                    PermissionMark(ports[i].name).c_str());
+        std::fprintf(out, "%-*s  %s%s\n", width, ports[i].name, ports[i].description,
+                     PermissionMark(ports[i].name).c_str());
     }
     return kExitOk;
 }
-
-}  // namespace
 
 void RegisterPortsCommand(CLI::App& app, Commands& commands) {
     CLI::App* sub =
@@ -69,7 +69,7 @@ void RegisterPortsCommand(CLI::App& app, Commands& commands) {
     sub->add_flag("--all", *findAll, "Also try the usual serial ports the system did not report");
     AddLogOptions(sub, commands.logOptions);
     commands.entries.emplace_back(
-        sub, [findAll, &commands] { return RunPorts(*findAll, commands.log.Log()); });
+        sub, [findAll, &commands] { return PrintPortList(stdout, *findAll, commands.log.Log()); });
 }
 
 }  // namespace korrcli
