@@ -8,6 +8,8 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORR_TESTS=OFF
     -DKORR_BENCHMARKS=OFF >/dev/null
 cmake --build build/release --target korrbsl -j"$(nproc)"
 
-# The loader part of an update against the built-in simulated Quorra Series 7: connect to its
-# bootstrap loader, erase, program the built-in QS7 3.60 image, send the vectors, restart.
-./build/release/src/cli/korrbsl flash --simulate
+# The whole update of the built-in simulated Quorra Series 7 (firmware 3.55, with its settings),
+# in real time: connect, save its settings, start its bootstrap loader, erase, program the
+# built-in QS7 3.60 image, restart, check the new firmware and restore the settings. The last
+# line says the instrument was updated and its settings restored.
+./build/release/src/cli/korrbsl update --simulate

@@ -38,6 +38,12 @@ std::optional<TimeUs> EventLoop::NextEventTime() {
     return queue_.top().when;
 }
 
+void EventLoop::MoveTo(TimeUs when) {
+    if (when <= now_) return;
+    if (pacer_) pacer_(when);
+    now_ = when;
+}
+
 bool EventLoop::RunNext(TimeUs until) {
     DropCancelled();
     if (queue_.empty() || queue_.top().when > until) return false;
@@ -46,7 +52,7 @@ bool EventLoop::RunNext(TimeUs until) {
     auto it = FindAction(actions_, e.id);
     Action action = std::move(it->second);
     actions_.erase(it);
-    if (e.when > now_) now_ = e.when;
+    MoveTo(e.when);
     action();
     return true;
 }
@@ -54,7 +60,7 @@ bool EventLoop::RunNext(TimeUs until) {
 void EventLoop::RunUntil(TimeUs until) {
     while (RunNext(until)) {
     }
-    if (until > now_) now_ = until;
+    MoveTo(until);
 }
 
 bool EventLoop::RunUntil(TimeUs until, const std::function<bool()>& done) {
@@ -62,7 +68,7 @@ bool EventLoop::RunUntil(TimeUs until, const std::function<bool()>& done) {
     while (RunNext(until)) {
         if (done()) return true;
     }
-    if (until > now_) now_ = until;
+    MoveTo(until);
     return done();
 }
 

@@ -33,6 +33,11 @@ class EventLoop {
     bool RunNext(TimeUs until);
 
     std::optional<TimeUs> NextEventTime();
+    // Called before time moves forward to `to`: a pacer that waits until as much real time has
+    // passed runs the simulation in real time. None by default: virtual time jumps.
+    using Pacer = std::function<void(TimeUs to)>;
+    void SetPacer(Pacer pacer) { pacer_ = std::move(pacer); }
+
     // Sets the time directly (the real-time server follows the wall clock). Never backwards.
     void SetNow(TimeUs now) {
         if (now > now_) now_ = now;
@@ -48,8 +53,10 @@ class EventLoop {
         }
     };
     void DropCancelled();
+    void MoveTo(TimeUs when);
 
     TimeUs now_ = 0;
+    Pacer pacer_;
     uint64_t nextSeq_ = 0;
     std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> queue_;
     std::vector<std::pair<uint64_t, Action>> actions_;  // id -> action, sorted by id

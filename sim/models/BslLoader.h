@@ -48,6 +48,10 @@ class BslLoader : public Device {
     uint32_t Address() const { return address_; }
     // Refuses the next n frames of a letter with '-' (a loader that had trouble writing).
     void RefuseNext(char letter, int count);
+    // Loaders differ in what they make of a line without a valid check value: all answer '?',
+    // but some answer any line that starts with 'g' with their version (so a firmware's
+    // "get -ver" finds them out).
+    void SetAnswersVersionLines(bool on) { answersVersionLines_ = on; }
 
   private:
     void HandleFrame(const std::string& frame);
@@ -55,6 +59,7 @@ class BslLoader : public Device {
     std::string Write(const std::string& fields, TimeUs* busy);
     std::string Vectors(const std::string& fields);
     void Reply(std::string text, TimeUs after);
+    std::string VersionReply() const;
 
     Link& link_;
     Flash& flash_;
@@ -66,6 +71,7 @@ class BslLoader : public Device {
     LoaderTiming timing_;
     LoaderStats stats_;
     std::function<void()> onVectors_;
+    bool answersVersionLines_ = false;
     char refuseLetter_ = 0;
     int refuseCount_ = 0;
 };

@@ -7,6 +7,7 @@
 #include "cli/ImageCommand.h"
 #include "cli/PortsCommand.h"
 #include "cli/SensorCommand.h"
+#include "cli/UpdateCommand.h"
 
 namespace korrcli {
 
@@ -17,6 +18,7 @@ void RegisterCommands(CLI::App& app, Commands& commands) {
     RegisterImageCommand(app, commands);
     RegisterIdentifyCommand(app, commands);
     RegisterSensorCommand(app, commands);
+    RegisterUpdateCommand(app, commands);
 }
 
 int RunSelected(CLI::App& app, Commands& commands) {

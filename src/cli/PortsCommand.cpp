@@ -24,14 +24,16 @@ const char* ListErrorText(int32_t code) {
     }
 }
 
-int RunPorts(bool findAll) {
+}  // namespace
+
+int PrintPortList(std::FILE* out, bool findAll) {
     korr::KorrSerial enumerator;  // lends no log here: the command prints what matters
     korr::CommPortInfo ports[korr::kCommPortListSize];
     int32_t count = korr::kCommPortListSize;
     int32_t result = korr::CommPortEnum(enumerator, ports, &count, findAll);
     if (result < 0) return ReportError(result, ListErrorText(result));
     if (count == 0) {
-        std::puts("No Comm Ports Found");
+        std::fputs("No Comm Ports Found\n", out);
         return kExitOk;
     }
     int width = 0;
@@ -40,19 +42,17 @@ int RunPorts(bool findAll) {
         if (len > width) width = len;
     }
     for (int32_t i = 0; i < count; ++i) {
-        std::printf("%-*s  %s\n", width, ports[i].name, ports[i].description);
+        std::fprintf(out, "%-*s  %s\n", width, ports[i].name, ports[i].description);
     }
     return kExitOk;
 }
-
-}  // namespace
 
 void RegisterPortsCommand(CLI::App& app, Commands& commands) {
     CLI::App* sub =
         app.add_subcommand("ports", "List the serial ports, as the port list shows them");
     auto findAll = std::make_shared<bool>(false);
     sub->add_flag("--all", *findAll, "Also try the usual serial ports the system did not report");
-    commands.entries.emplace_back(sub, [findAll] { return RunPorts(*findAll); });
+    commands.entries.emplace_back(sub, [findAll] { return PrintPortList(stdout, *findAll); });
 }
 
 }  // namespace korrcli

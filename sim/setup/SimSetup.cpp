@@ -1,0 +1,79 @@
+#include "setup/SimSetup.h"
+
+#include "models/BootFirmware.h"
+#include "models/InstrumentProfiles.h"
+
+namespace korrsim {
+
+void AddSimOptions(CLI::App& app, SimOptions& o) {
+    app.add_option("--type", o.type, "device type code (QS7, QE8, ...)")->capture_default_str();
+    app.add_option("--firmware-version", o.firmwareVersion,
+                   "version the firmware reports (default: the type's own; QS7 3.55)");
+    auto* active = app.add_flag("--loader-active", o.loaderActive,
+                                "start in the loader with a session open (answers '?')");
+    auto* waiting = app.add_flag("--loader-waiting", o.loaderWaiting,
+                                 "start in the loader waiting for a host (prompts '$')");
+    auto* none =
+        app.add_flag("--no-loader", o.noLoader, "firmware without a loader (\"KorrBSL MISSING\")");
+    active->excludes(waiting)->excludes(none);
+    waiting->excludes(none);
+    app.add_flag("--loader-version-lines", o.loaderVersionLines,
+                 "the loader answers any line starting with 'g' with its version");
+    app.add_option("--seed", o.seed, "seed of the line's faults")->capture_default_str();
+    app.add_option("--lose", o.lose, "probability that a byte is lost")
+        ->check(CLI::Range(0.0, 1.0));
+    app.add_option("--corrupt", o.corrupt, "probability that a byte is corrupted")
+        ->check(CLI::Range(0.0, 1.0));
+    app.add_option("--noise", o.noise, "probability of a noise byte before a byte")
+        ->check(CLI::Range(0.0, 1.0));
+}
+
+std::string SimFirmwareVersion(const SimOptions& o) {
+    if (!o.firmwareVersion.empty()) return o.firmwareVersion;
+    const InstrumentProfile* profile = FindInstrumentProfile(o.type);
+    return profile != nullptr ? profile->version : "1.00";
+}
+
+std::unique_ptr<InstrumentFirmware> MakeSimFirmware(Link& link, const SimOptions& o,
+                                                    SettingsFirmware** commands) {
+    if (const InstrumentProfile* profile = FindInstrumentProfile(o.type)) {
+        SettingsFirmware* settings = nullptr;
+        auto firmware = MakeSettingsFirmware(link, *profile, &settings, !o.noLoader);
+        settings->SetVersionReply(o.type + " " + SimFirmwareVersion(o));
+        if (commands != nullptr) *commands = settings;
+        return firmware;
+    }
+    if (commands != nullptr) *commands = nullptr;
+    auto firmware = std::make_unique<BootFirmware>(link);
+    firmware->SetLoaderMissing(o.noLoader);
+    return firmware;
+}
+
+void PowerUpSim(Instrument& instrument, const SimOptions& o) {
+    instrument.Loader().SetAnswersVersionLines(o.loaderVersionLines);
+    if (o.loaderActive) {
+        instrument.RunLoader(BslLoader::State::Connected);
+    } else if (o.loaderWaiting) {
+        instrument.RunLoader(BslLoader::State::Waiting);
+    } else {
+        BootImage factory;
+        factory.runnable = factory.sound = true;
+        factory.code = o.type;
+        factory.version = SimFirmwareVersion(o);
+        instrument.RunFirmware(factory);
+    }
+}
+
+void ApplyLineFaults(Link& line, const SimOptions& o) {
+    for (auto d : {Direction::ToDevice, Direction::ToHost}) {
+        line.Faults().SetRates(d, {.lose = o.lose, .corrupt = o.corrupt, .insert = o.noise});
+    }
+}
+
+std::string DescribeSim(const SimOptions& o) {
+    if (o.loaderActive) return "loader active";
+    if (o.loaderWaiting) return "loader waiting";
+    return "firmware " + SimFirmwareVersion(o);
+}
+
+}  // namespace korrsim

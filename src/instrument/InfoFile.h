@@ -1,0 +1,61 @@
+#pragma once
+// The settings file's parts: which family a device type writes and reads, the line writer, the
+// per-family sections, and the keys of the instrument family as data.
+
+#include <cstdint>
+#include <string>
+
+#include "instrument/Korr_protocol.h"
+
+namespace korr {
+
+enum class InfoFamily { kNone, kLogger, kSensor, kInstrument };
+
+// The family the writer uses for a device type (every type not a logger or the sensor writes
+// the instrument family).
+InfoFamily InfoWriteFamily(int deviceType);
+// The family the reader uses; kNone for the types that keep no settings file.
+InfoFamily InfoReadFamily(int deviceType);
+
+inline constexpr const char* kInfoFileHeader =
+    "***** Auto-Generated Settings File -- DO NOT EDIT *****\r\n\r\n";
+
+// Appends one formatted line (the format holds its own CR LF).
+__attribute__((format(printf, 2, 3))) void AppendLine(std::string& out, const char* format, ...);
+
+// The whole file text for the device type held by the object.
+std::string FormatInfoFile(const Korr_protocol& protocol);
+
+void AppendLoggerSection(std::string& out, const DeviceSettingsRecord& s);
+void AppendInstrumentSection(std::string& out, const Korr_protocol& protocol);
+void AppendSensorSection(std::string& out, const KorrSDI12& sdi);
+
+// Each reader checks the type line first and changes nothing when it does not match (-30).
+int32_t ReadLoggerSection(Korr_protocol& protocol, const char* fileText);
+int32_t ReadInstrumentSection(Korr_protocol& protocol, const char* fileText);
+int32_t ReadSensorSection(Korr_protocol& protocol, const char* fileText);
+
+// The device type a settings file was written for, from its type line; 0 when it names none.
+int InfoFileDeviceType(const char* fileText);
+
+// The value texts of the instrument family: one row per key, shared by writer and reader.
+struct InstrumentKey {
+    const char* key;
+    InstrumentFlags bit;
+    const char* (*text)(const InstrumentSettings&);  // null for a number
+    size_t capacity;
+    const int32_t* (*number)(const InstrumentSettings&);
+};
+
+// Appends a line for every row, in the file's order.
+void AppendInstrumentKeys(std::string& out, const InstrumentSettings& s);
+// The row of a key of the instrument family; null when there is none.
+const InstrumentKey* FindInstrumentKey(const char* key);
+
+// The logger model texts whose files a logger of the type reads.
+bool LoggerTypeLineMatches(int deviceType, const char* typeValue);
+
+// The secret values of a file, which a front end shows masked.
+bool IsSecretKey(const char* key);
+
+}  // namespace korr

@@ -1,0 +1,15 @@
+// The digital sensor's lines of the settings file.
+#include "device/DeviceTypes.h"
+#include "instrument/InfoFile.h"
+
+namespace korr {
+
+void AppendSensorSection(std::string& out, const KorrSDI12& sdi) {
+    AppendLine(out, "type=\"%s\"\r\n", DeviceTypeInfo(kDeviceTypeDigitalSensor).code);
+    AppendLine(out, "identity=\"%s\"\r\n", sdi.identification.data());
+    AppendLine(out, "address=\"%c\"\r\n", sdi.sensorAddress);
+    AppendLine(out, "addressInt=\"%i\"\r\n", static_cast<int>(sdi.sensorAddress));
+    AppendLine(out, "calibration=\"%s\"\r\n", sdi.calibration1.data());
+}
+
+}  // namespace korr
