@@ -40,6 +40,7 @@ struct Options {
     std::string sensorModel = "MV-XE ";
     std::vector<std::string> sensorCalibration;
     std::string sensorFault = "none";
+    double timeScale = 1;
 };
 
 // What --sensor-fault makes the sensor do; "absent" leaves the bus empty.
@@ -108,6 +109,7 @@ int Serve(const Options& o) {
     korrsim::PowerUpSim(instrument, o.sim);
 
     korrsim::PtyServer server(loop, line);
+    server.SetTimeScale(o.timeScale);
     std::string error;
     if (!server.Open(&error)) {
         std::fprintf(stderr, "korrsim: %s\n", error.c_str());
@@ -141,6 +143,9 @@ int main(int argc, char** argv) {
     korrsim::AddSimOptions(app, o.sim);
     app.add_option("--link", o.link, "also make the port available as this symlink");
     app.add_option("--dump-flash", o.dumpFlash, "write the flash as TI-Text on exit");
+    app.add_option("--time-scale", o.timeScale,
+                   "run the simulated time this many times faster than real time")
+        ->check(CLI::Range(1.0, 1000.0));
     app.add_flag("--once", o.once, "exit when the host closes the port after an update");
     auto* sensor = app.add_option("--sensor", o.sensor,
                                   "serve a communication device with a digital sensor of this "

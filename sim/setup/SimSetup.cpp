@@ -1,7 +1,10 @@
 #include "setup/SimSetup.h"
 
+#include <vector>
+
 #include "models/BootFirmware.h"
 #include "models/InstrumentProfiles.h"
+#include "models/Qs7Firmware.h"
 
 namespace korrsim {
 
@@ -19,6 +22,10 @@ void AddSimOptions(CLI::App& app, SimOptions& o) {
     waiting->excludes(none);
     app.add_flag("--loader-version-lines", o.loaderVersionLines,
                  "the loader answers any line starting with 'g' with its version");
+    app.add_flag("--boot-only", o.bootOnly,
+                 "firmware that knows only the boot command (no version, no login)");
+    app.add_flag("--calibration", o.calibration,
+                 "start with calibration data in the information memory (see --dump-flash)");
     app.add_option("--seed", o.seed, "seed of the line's faults")->capture_default_str();
     app.add_option("--lose", o.lose, "probability that a byte is lost")
         ->check(CLI::Range(0.0, 1.0));
@@ -31,11 +38,17 @@ void AddSimOptions(CLI::App& app, SimOptions& o) {
 std::string SimFirmwareVersion(const SimOptions& o) {
     if (!o.firmwareVersion.empty()) return o.firmwareVersion;
     const InstrumentProfile* profile = FindInstrumentProfile(o.type);
-    return profile != nullptr ? profile->version : "1.00";
+    return profile != nullptr ? profile->version : "3.55";
 }
 
 std::unique_ptr<InstrumentFirmware> MakeSimFirmware(Link& link, const SimOptions& o,
                                                     SettingsFirmware** commands) {
+    if (commands != nullptr) *commands = nullptr;
+    if (o.bootOnly) {
+        auto firmware = std::make_unique<BootFirmware>(link);
+        firmware->SetLoaderMissing(o.noLoader);
+        return firmware;
+    }
     if (const InstrumentProfile* profile = FindInstrumentProfile(o.type)) {
         SettingsFirmware* settings = nullptr;
         auto firmware = MakeSettingsFirmware(link, *profile, &settings, !o.noLoader);
@@ -43,14 +56,25 @@ std::unique_ptr<InstrumentFirmware> MakeSimFirmware(Link& link, const SimOptions
         if (commands != nullptr) *commands = settings;
         return firmware;
     }
-    if (commands != nullptr) *commands = nullptr;
-    auto firmware = std::make_unique<BootFirmware>(link);
-    firmware->SetLoaderMissing(o.noLoader);
-    return firmware;
+    return MakeCommandLanguageFirmware(link, o.type + " " + SimFirmwareVersion(o), !o.noLoader);
 }
+
+namespace {
+
+// Calibration data as an instrument leaves the factory with it in its information memory: an
+// update erases it, a cancel before the erase must not.
+void LoadCalibration(Flash& flash) {
+    const FlashLayout& layout = flash.Layout();
+    std::vector<uint8_t> data(layout.infoSegmentSize * layout.infoSegments);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(0x5A ^ i);
+    flash.Load(layout.infoStart, data.data(), data.size());
+}
+
+}  // namespace
 
 void PowerUpSim(Instrument& instrument, const SimOptions& o) {
     instrument.Loader().SetAnswersVersionLines(o.loaderVersionLines);
+    if (o.calibration) LoadCalibration(instrument.Memory());
     if (o.loaderActive) {
         instrument.RunLoader(BslLoader::State::Connected);
     } else if (o.loaderWaiting) {

@@ -22,6 +22,8 @@ struct SimOptions {
     bool loaderWaiting = false;
     bool noLoader = false;
     bool loaderVersionLines = false;
+    bool bootOnly = false;     // firmware that knows only the boot command
+    bool calibration = false;  // calibration data in the information memory at power-up
     uint64_t seed = 1;
     double lose = 0;
     double corrupt = 0;
@@ -31,9 +33,9 @@ struct SimOptions {
 // Adds the options to a command (korrsim's own, or a subcommand with --simulate).
 void AddSimOptions(CLI::App& app, SimOptions& o);
 
-// The firmware the instrument runs: instrument types with settings speak their command language
-// (version, login, settings, boot command; `commands` receives it); others know only the boot
-// command.
+// The firmware the instrument runs: it speaks the command language (version, login, boot
+// command), with the settings memory of its type where the simulator knows one (`commands`
+// receives it); with bootOnly it knows only the boot command.
 std::unique_ptr<InstrumentFirmware> MakeSimFirmware(Link& link, const SimOptions& o,
                                                     SettingsFirmware** commands = nullptr);
 // The version the firmware reports: the one asked for, else the type's own.

@@ -23,7 +23,7 @@ std::string ShortName(const std::string& path) {
 
 bool UpdateSession::RefuseWhileUpdating() {
     if (!state_.updateRunning) return false;
-    log_.Print(LOG_ERROR, kHostTag, "Firmware file command refused while an update runs");
+    log_->Print(LOG_ERROR, kHostTag, "Firmware file command refused while an update runs");
     Show(Box::BusyUpdating);
     return true;
 }

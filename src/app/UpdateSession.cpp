@@ -32,13 +32,18 @@ uint32_t ElapsedSeconds(uint32_t startMs, uint32_t nowMs) {
     return (nowMs - startMs) / 1000;
 }
 
-UpdateSession::UpdateSession(UserInterface& ui, const AppSetup& setup)
+UpdateSession::UpdateSession(UserInterface& ui, const AppSetup& setup, KorrLog* lentLog)
     : ui_(ui),
       state_(InitialState(setup)),
-      log_(state_.errorLogPath.c_str(), setup.verboseLog ? LOG_VERBOSE : LOG_ERROR),
-      protocol_(&log_),
-      host_(&log_),
+      ownLog_(lentLog != nullptr ? nullptr
+                                 : std::make_unique<KorrLog>(state_.errorLogPath.c_str(),
+                                                             setup.verboseLog ? LOG_VERBOSE
+                                                                              : LOG_ERROR)),
+      log_(lentLog != nullptr ? lentLog : ownLog_.get()),
+      protocol_(log_),
+      host_(log_),
       productType_(setup.productType) {
+    state_.errorLogPath = log_->Path();
     host_.SetProgressHook([this](uint32_t total, uint32_t done, int phase, char letter) {
         return LoaderProgress(total, done, phase, letter);
     });
@@ -107,7 +112,7 @@ bool UpdateSession::EraseWarningDue() const {
 void UpdateSession::SetVerboseLog(bool on) {
     state_.verboseLog = on;
     ui_.SetChecked(Control::VerboseErrorFile1, on);
-    log_.SetLevel(on ? LOG_VERBOSE : LOG_ERROR);
+    log_->SetLevel(on ? LOG_VERBOSE : LOG_ERROR);
 }
 
 void UpdateSession::SetFindAllPorts(bool on) {
@@ -145,7 +150,7 @@ bool UpdateSession::ConfirmQuit() {
 
 void UpdateSession::AbandonUpdate() {
     state_.continueFlag = false;
-    log_.Print(LOG_ERROR, kHostTag, "The user stopped the update");
+    log_->Print(LOG_ERROR, kHostTag, "The user stopped the update");
 }
 
 // ---- User guidance ------------------------------------------------------------------------
@@ -170,7 +175,7 @@ void UpdateSession::ShowEraseWarning() {
 void UpdateSession::ShowConstructorError() {
     const int32_t status = host_.image.status;
     ShowError(LaunchErrorBox(status), status);
-    log_.Print(LOG_ERROR, "KorrBSL frmMain", "HostBSL class got an constructor error (%d)", status);
+    log_->Print(LOG_ERROR, "KorrBSL frmMain", "HostBSL class got an constructor error (%d)", status);
     ui_.CloseWindow();
 }
 
@@ -243,7 +248,7 @@ void UpdateSession::FinishSuccess() {
                 "Successfully updated firmware in " + std::to_string(elapsed) + " seconds.");
     ui_.Beep(kBeepAsterisk);
     ui_.ProcessPendingEvents();
-    log_.Print(LOG_ERROR, kHostTag, "Finished updating device in %d seconds",
+    log_->Print(LOG_ERROR, kHostTag, "Finished updating device in %d seconds",
                static_cast<int>(elapsed));
     SettleSettingsFile();
     ui_.SetText(Control::lblConnect, "You may disconnect your " + state_.productName + " now.");
@@ -260,7 +265,7 @@ void UpdateSession::SettleSettingsFile() {
     }
     if (!FileExists(path)) return;
     keptSettings_ = path;
-    log_.Print(LOG_ERROR, kHostTag,
+    log_->Print(LOG_ERROR, kHostTag,
                "The settings did not all go back; the settings file is kept: %s", path.c_str());
     ui_.PointToFile(FileRole::SettingsKept, path);
 }

@@ -5,6 +5,7 @@
 // several ports, since nothing here is shared between sessions.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/AppState.h"
@@ -30,7 +31,9 @@ inline constexpr int32_t kUpdateBatteryLow = -130;
 
 class UpdateSession {
   public:
-    UpdateSession(UserInterface& ui, const AppSetup& setup);
+    // The session keeps its own log in the data folder unless it is lent one (a command line's
+    // one log for the whole command).
+    UpdateSession(UserInterface& ui, const AppSetup& setup, KorrLog* lentLog = nullptr);
     UpdateSession(const UpdateSession&) = delete;
     UpdateSession& operator=(const UpdateSession&) = delete;
 
@@ -73,7 +76,7 @@ class UpdateSession {
 
     AppState& State() { return state_; }
     const AppState& State() const { return state_; }
-    KorrLog& Log() { return log_; }
+    KorrLog& Log() { return *log_; }
     Korr_protocol& Protocol() { return protocol_; }
     KorrBSLHost& Host() { return host_; }
     const DeviceInfo& Device() const { return deviceInfo_; }
@@ -126,7 +129,8 @@ class UpdateSession {
 
     UserInterface& ui_;
     AppState state_;
-    KorrLog log_;
+    std::unique_ptr<KorrLog> ownLog_;
+    KorrLog* log_;
     Korr_protocol protocol_;
     KorrBSLHost host_;
     int productType_;

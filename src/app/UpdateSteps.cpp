@@ -84,7 +84,7 @@ int32_t UpdateSession::Connect() {
     if (!state_.portName.empty()) {
         const int32_t p = TryPort(state_.portName);
         if (p < 0) {
-            log_.Print(LOG_ERROR, kHostTag, "UpdateInstrument could not open port %s (%d)",
+            log_->Print(LOG_ERROR, kHostTag, "UpdateInstrument could not open port %s (%d)",
                        state_.portName.c_str(), p);
             ShowError(PortFailureBox(p), p);
             return kUpdateNoConnection;
@@ -108,7 +108,7 @@ int32_t UpdateSession::ProbeForLoader(int32_t connectResult) {
                                      DeviceTypeInfo(host_.image.type).loaderBaud);
     host_.BSLDisconnect();
     if (LoaderListening(r)) {
-        log_.Print(LOG_INFO, kHostTag,
+        log_->Print(LOG_INFO, kHostTag,
                    "UpdateInstrument found the KorrBSL listening after the connect failed (%d, %d)",
                    connectResult, r);
     }
@@ -186,13 +186,13 @@ int32_t UpdateSession::MoveLeftSettingsAside() {
     if (r == 0) return 1;
     TextArgs a = Args();
     if (r < 0) {
-        log_.Print(LOG_ERROR, kHostTag, "Could not move the settings file %s aside (%d)",
+        log_->Print(LOG_ERROR, kHostTag, "Could not move the settings file %s aside (%d)",
                    path.c_str(), r);
         a.error = r;
         Show(Box::SettingsMoveFailed, a);
         return r;
     }
-    log_.Print(LOG_ERROR, kHostTag, "Moved the settings file of an unfinished update to %s",
+    log_->Print(LOG_ERROR, kHostTag, "Moved the settings file of an unfinished update to %s",
                moved.c_str());
     ui_.PointToFile(FileRole::SettingsMovedAside, moved);
     a.path = moved;

@@ -23,7 +23,11 @@ void RegisterCommands(CLI::App& app, Commands& commands) {
 
 int RunSelected(CLI::App& app, Commands& commands) {
     for (auto& [sub, run] : commands.entries) {
-        if (sub->parsed()) return run();
+        if (!sub->parsed()) continue;
+        commands.log.Open(commands.logOptions);
+        const int status = run();
+        if (status == kExitFailed) commands.log.PointToLog();
+        return status;
     }
     std::fputs(app.help().c_str(), stdout);
     return kExitOk;

@@ -1,10 +1,13 @@
 #include "cli/PortsCommand.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "cli/ErrorText.h"
+#include "cli/PortAccess.h"
 #include "serial/CommPortEnum.h"
 
 namespace korrcli {
@@ -24,10 +27,20 @@ const char* ListErrorText(int32_t code) {
     }
 }
 
+constexpr const char* kNameHeading = "PORT";
+
+// A port this user may not open says so, with the group that would let him.
+std::string PermissionMark(const char* name) {
+    const int error = TryPort(name);
+    if (error != EACCES && error != EPERM) return "";
+    const std::string group = PortOwningGroup(name);
+    return group.empty() ? "  (no permission)" : "  (no permission: group \"" + group + "\")";
+}
+
 }  // namespace
 
-int PrintPortList(std::FILE* out, bool findAll) {
-    korr::KorrSerial enumerator;  // lends no log here: the command prints what matters
+int PrintPortList(std::FILE* out, bool findAll, korr::KorrLog* log) {
+    korr::KorrSerial enumerator(log);
     korr::CommPortInfo ports[korr::kCommPortListSize];
     int32_t count = korr::kCommPortListSize;
     int32_t result = korr::CommPortEnum(enumerator, ports, &count, findAll);
@@ -36,13 +49,15 @@ int PrintPortList(std::FILE* out, bool findAll) {
         std::fputs("No Comm Ports Found\n", out);
         return kExitOk;
     }
-    int width = 0;
+    int width = static_cast<int>(std::strlen(kNameHeading));
     for (int32_t i = 0; i < count; ++i) {
         int len = static_cast<int>(std::strlen(ports[i].name));
         if (len > width) width = len;
     }
+    std::fprintf(out, "%-*s  %s\n", width, kNameHeading, "DESCRIPTION");
     for (int32_t i = 0; i < count; ++i) {
-        std::fprintf(out, "%-*s  %s\n", width, ports[i].name, ports[i].description);
+        std::fprintf(out, "%-*s  %s%s\n", width, ports[i].name, ports[i].description,
+                     PermissionMark(ports[i].name).c_str());
     }
     return kExitOk;
 }
@@ -52,7 +67,10 @@ void RegisterPortsCommand(CLI::App& app, Commands& commands) {
         app.add_subcommand("ports", "List the serial ports, as the port list shows them");
     auto findAll = std::make_shared<bool>(false);
     sub->add_flag("--all", *findAll, "Also try the usual serial ports the system did not report");
-    commands.entries.emplace_back(sub, [findAll] { return PrintPortList(stdout, *findAll); });
+    AddLogOptions(sub, commands.logOptions);
+    commands.entries.emplace_back(sub, [findAll, &commands] {
+        return PrintPortList(stdout, *findAll, commands.log.Log());
+    });
 }
 
 }  // namespace korrcli

@@ -5,10 +5,14 @@
 
 #include "cli/Commands.h"
 
+namespace korr {
+class KorrLog;
+}
+
 namespace korrcli {
 
 void RegisterPortsCommand(CLI::App& app, Commands& commands);
-// Prints the port list to out; returns the exit status.
-int PrintPortList(std::FILE* out, bool findAll);
+// Prints the port list to out; returns the exit status. The log may be null.
+int PrintPortList(std::FILE* out, bool findAll, korr::KorrLog* log);
 
 }  // namespace korrcli

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/ErrorText.h"
+#include "cli/PortAccess.h"
 #include "common/FixedText.h"
 #include "device/DeviceIdentification.h"
 #include "device/MORVA_Protocol.h"
@@ -213,10 +214,7 @@ int RunSensor(const SensorOptions& o) {
     }
     korr::MORVA_Protocol link(log.get());
     if (link.status < 0) return Fail(link.status);
-    if (int32_t p = korr::ProbePortLock(o.port.c_str()); p < 0) {
-        const char* port = PortErrorMeaning(p);
-        return ReportError(p, port != nullptr ? port : SystemErrorMeaning(p));
-    }
+    if (int status = CheckPort("sensor", o.port, log.get()); status != kExitOk) return status;
     bool loggedIn = false;
     int32_t r = Connect(link, o.port, &loggedIn);
     korr::KorrSDI12 sdi(log.get(), &link);

@@ -32,7 +32,6 @@ struct UpdateOptions {
     bool dontErase = false;
     bool yes = false;
     bool json = false;
-    bool verbose = false;
     bool simulate = false;
     std::string simTime = "real";
     korrsim::SimOptions sim;
@@ -81,8 +80,7 @@ std::string SimulationFolder(const std::string& dataFolder) {
 }
 
 int UsageError(const std::string& what) {
-    std::fprintf(stderr, "korrbsl update: %s (see korrbsl update --help)\n", what.c_str());
-    return kExitUsage;
+    return ReportUsageError("update", what);
 }
 
 // The usage rules the window's menus enforce by what they offer.
@@ -94,7 +92,7 @@ std::optional<int> CheckUsage(const UpdateOptions& o, const CLI::App& sub) {
     }
     if (o.port.empty() && !o.simulate) {
         std::fprintf(stderr, "korrbsl update: --port is required; the serial ports are:\n");
-        PrintPortList(stderr, false);
+        PrintPortList(stderr, false, nullptr);
         return kExitUsage;
     }
     if (!o.firmware.empty() && !o.rep && !o.factory)
@@ -115,7 +113,6 @@ korr::AppSetup SetupFor(const UpdateOptions& o) {
     if (o.simulate) setup.dataFolder = SimulationFolder(setup.dataFolder);
     setup.factoryMode = o.factory;
     setup.repMode = o.rep || o.factory;
-    setup.verboseLog = o.verbose;
     setup.portName = o.port;
     return setup;
 }
@@ -135,8 +132,8 @@ void ReportResult(const UpdateOptions& o, korr::UpdateSession& session, int32_t 
         return;
     }
     if (result < 0) {
-        std::fprintf(stderr, "error %d: %s (log: %s)\n", result, ResultMeaning(result).c_str(),
-                     state.errorLogPath.c_str());
+        // The command's last line tells where the log is.
+        ReportError(result, ResultMeaning(result).c_str());
         return;
     }
     const char* simulated = o.simulate ? "simulated " : "";
@@ -174,7 +171,7 @@ int32_t Prepare(const UpdateOptions& o, korr::UpdateSession& session) {
     return 1;
 }
 
-int RunUpdate(const UpdateOptions& o, const CLI::App& sub) {
+int RunUpdate(const UpdateOptions& o, const CLI::App& sub, CommandLog& log) {
     if (auto usage = CheckUsage(o, sub)) return *usage;
 
     // The instrument outlives the session, whose loader engine lets go of the port last.
@@ -185,12 +182,9 @@ int RunUpdate(const UpdateOptions& o, const CLI::App& sub) {
                     o.port.empty() ? "sim0" : o.port);
         setup.portName = sim->Port();
     }
+    log.ConcernPort(setup.portName, o.simulate);
     CliUserInterface ui({.json = o.json, .yes = o.yes, .askTerminal = ::isatty(0) == 1});
-    korr::UpdateSession session(ui, setup);
-    if (o.verbose) {
-        session.Log().SetMirror(
-            [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
-    }
+    korr::UpdateSession session(ui, setup, log.Log());
     const int32_t prepared = Prepare(o, session);
     if (prepared < 0) {
         ReportResult(o, session, prepared, 0);
@@ -237,13 +231,14 @@ void RegisterUpdateCommand(CLI::App& app, Commands& commands) {
     sub->add_flag("--dont-erase", o->dontErase, "keep the instrument's stored data");
     sub->add_flag("--yes", o->yes, "answer OK to every OK/Cancel question");
     sub->add_flag("--json", o->json, "one JSON object a line on stdout, for scripts");
-    sub->add_flag("-v,--verbose", o->verbose, "verbose log, also shown on stderr");
+    AddLogOptions(sub, commands.logOptions);
     sub->add_flag("--simulate", o->simulate,
                   "update the built-in simulated instrument instead of a real one");
     sub->add_option("--sim-time", o->simTime, "simulated time: real (default) or virtual")
         ->check(CLI::IsMember({"real", "virtual"}));
     korrsim::AddSimOptions(*sub, o->sim);
-    commands.entries.emplace_back(sub, [o, sub] { return RunUpdate(*o, *sub); });
+    commands.entries.emplace_back(sub,
+                                  [o, sub, &commands] { return RunUpdate(*o, *sub, commands.log); });
 }
 
 }  // namespace korrcli

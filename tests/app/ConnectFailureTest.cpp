@@ -83,6 +83,7 @@ TEST(ConnectFailures, EachShowsItsBoxAndEndsWithMinus20) {
 struct LoaderCase {
     const char* name;
     std::function<void(UpdateRig&)> arrange;
+    bool probed;  // only the probe after a failed connect finds this loader
 };
 
 TEST(LoaderListening, GoesStraightToTheLoaderAndRestoresFromTheLeftFile) {
@@ -91,14 +92,18 @@ TEST(LoaderListening, GoesStraightToTheLoaderAndRestoresFromTheLeftFile) {
          [](UpdateRig& rig) {
              rig.target.Target().Loader().SetAnswersVersionLines(true);
              rig.target.Target().RunLoader(korrsim::BslLoader::State::Connected);
-         }},
+         },
+         false},
         {"active, answers '?' to every line",
          [](UpdateRig& rig) {
              rig.target.Target().RunLoader(korrsim::BslLoader::State::Connected);
-         }},
-        {"waiting", [](UpdateRig& rig) {
+         },
+         true},
+        {"waiting",
+         [](UpdateRig& rig) {
              rig.target.Target().RunLoader(korrsim::BslLoader::State::Waiting);
-         }},
+         },
+         false},
         {"boot command interrupted",
          [](UpdateRig& rig) {
              // The firmware took the boot command; the host went away before the handshake.
@@ -108,7 +113,8 @@ TEST(LoaderListening, GoesStraightToTheLoaderAndRestoresFromTheLeftFile) {
              korr::DelayMs(800);
              KSClose(port);
              ASSERT_EQ(rig.target.Target().CurrentMode(), korrsim::Instrument::Mode::Loader);
-         }},
+         },
+         false},
     };
     for (const LoaderCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -123,13 +129,20 @@ TEST(LoaderListening, GoesStraightToTheLoaderAndRestoresFromTheLeftFile) {
         UpdateRig rig;
         c.arrange(rig);
         korrtest::WriteFile(rig.SettingsPath(), saved);
+        DeviceInfo atLoader;
+        rig.AtStatus("Starting the firmware loader...", [&] { atLoader = rig.Session().Device(); });
         EXPECT_EQ(rig.Run(), 1);
-        EXPECT_EQ(rig.Session().Device().version, 999);
-        EXPECT_EQ(rig.Session().Device().type, 12);
+        EXPECT_EQ(atLoader.version, 999);
+        EXPECT_EQ(atLoader.type, 12);
+        // The new firmware starts with factory values; the restore brought the field values back.
+        EXPECT_EQ(rig.Firmware().Settings().Get("config"), "QS7:std, 4 ch; beep=off");
         EXPECT_FALSE(rig.ui.StatusShown("Saving settings for this Quorra Series 7..."));
         EXPECT_TRUE(rig.ui.StatusShown("Restoring settings..."));
         EXPECT_EQ(rig.target.Target().Updates(), 1u);
         EXPECT_TRUE(rig.ui.boxes.empty());
+        EXPECT_EQ(rig.Log().find("found the KorrBSL listening after the connect failed") !=
+                      std::string::npos,
+                  c.probed);
     }
 }
 

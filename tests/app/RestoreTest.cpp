@@ -32,12 +32,21 @@ TEST(Restore, EachFailureShowsOneBoxAndTheUpdateStillSucceeds) {
         {"some settings refused",
          [](UpdateRig& rig) {
              rig.AtStatus("Restoring settings...", [&rig] {
-                 rig.Firmware().SetSetFault("name", korrsim::SettingFault::Refused);
+                 rig.Firmware().SetSetFault("config", korrsim::SettingFault::RefusedLoud);
              });
          },
          "The " + kCaption +
              " failed to restore some of the settings for your Quorra Series 7.\n\nPlease check "
              "the settings after this updater is finished.",
+         true},
+        {"the last setting refused",
+         [](UpdateRig& rig) {
+             rig.AtStatus("Restoring settings...", [&rig] {
+                 rig.Firmware().SetSetFault("adccal", korrsim::SettingFault::RefusedLoud);
+             });
+         },
+         "The " + kCaption + " failed to restore the settings for your Quorra Series 7.\n\n" +
+             "Please try again.\n\n[Error -34]",
          true},
         {"settings file unreadable",
          [](UpdateRig& rig) {
@@ -100,7 +109,7 @@ TEST(EraseData, ErasedUnlessToldNotToAndFailuresReported) {
          "The Quorra Series 7 Firmware Updater was unable to erase the data in your Quorra "
          "Series 7 because the data storage chip is reporting errors.\n\nPlease contact Korrin "
          "for help."},
-        {false, "what?", -30,
+        {false, "BUSY", -30,
          "The Quorra Series 7 Firmware Updater was unable to erase the data in your Quorra "
          "Series 7.\nPlease try again.\n[Error: -30]"},
     };

@@ -11,15 +11,6 @@ using korrtest::UpdateRig;
 
 namespace {
 
-const std::string kCaption = "Quorra Series 7 Firmware Updater";
-
-std::string ErrorText(int32_t code) {
-    return "The " + kCaption +
-           " encountered an error working with your Quorra Series 7.\n\nPlease try again.\n\n"
-           "[Error " +
-           std::to_string(code) + "]";
-}
-
 TEST(Update, UpdatesTheInstrumentAndEndsIdle) {
     UpdateRig rig;
     ASSERT_EQ(rig.Run(), 1);

@@ -26,9 +26,9 @@ class ScriptedUserInterface : public korr::UserInterface {
         texts[control] = text;
         if (control == korr::Control::statusText) statuses.push_back(text);
     }
-    void SetEnabled(korr::Control control, bool enabled) override { this->enabled[control] = enabled; }
-    void SetVisible(korr::Control control, bool visible) override { this->visible[control] = visible; }
-    void SetChecked(korr::Control control, bool checked) override { this->checked[control] = checked; }
+    void SetEnabled(korr::Control control, bool on) override { enabled[control] = on; }
+    void SetVisible(korr::Control control, bool on) override { visible[control] = on; }
+    void SetChecked(korr::Control control, bool on) override { checked[control] = on; }
     void SetDefaultButton(korr::Control control) override { defaultButton = control; }
     void SetProgress(int position) override {
         if (progress.empty() || progress.back() != position) progress.push_back(position);
