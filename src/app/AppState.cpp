@@ -38,7 +38,8 @@ std::string SettingsFilePath(const AppState& state) {
 }
 
 std::string PortText(const AppState& state) {
-    if (state.selectedPort >= 0 && static_cast<size_t>(state.selectedPort) < state.portList.size()) {
+    if (state.selectedPort >= 0 &&
+        static_cast<size_t>(state.selectedPort) < state.portList.size()) {
         return state.portList[static_cast<size_t>(state.selectedPort)].description;
     }
     return state.portName;

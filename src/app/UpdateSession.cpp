@@ -35,10 +35,10 @@ uint32_t ElapsedSeconds(uint32_t startMs, uint32_t nowMs) {
 UpdateSession::UpdateSession(UserInterface& ui, const AppSetup& setup, KorrLog* lentLog)
     : ui_(ui),
       state_(InitialState(setup)),
-      ownLog_(lentLog != nullptr ? nullptr
-                                 : std::make_unique<KorrLog>(state_.errorLogPath.c_str(),
-                                                             setup.verboseLog ? LOG_VERBOSE
-                                                                              : LOG_ERROR)),
+      ownLog_(lentLog != nullptr
+                  ? nullptr
+                  : std::make_unique<KorrLog>(state_.errorLogPath.c_str(),
+                                              setup.verboseLog ? LOG_VERBOSE : LOG_ERROR)),
       log_(lentLog != nullptr ? lentLog : ownLog_.get()),
       protocol_(log_),
       host_(log_),
@@ -175,7 +175,8 @@ void UpdateSession::ShowEraseWarning() {
 void UpdateSession::ShowConstructorError() {
     const int32_t status = host_.image.status;
     ShowError(LaunchErrorBox(status), status);
-    log_->Print(LOG_ERROR, "KorrBSL frmMain", "HostBSL class got an constructor error (%d)", status);
+    log_->Print(LOG_ERROR, "KorrBSL frmMain", "HostBSL class got an constructor error (%d)",
+                status);
     ui_.CloseWindow();
 }
 
@@ -221,7 +222,8 @@ void UpdateSession::EnterUpdating() {
     state_.continueFlag = true;
     SetProgress(0);
     ui_.SetBusyCursor(true);
-    ui_.SetText(Control::lblConnect, "Do NOT disconnect " + state_.productName + " until finished.");
+    ui_.SetText(Control::lblConnect,
+                "Do NOT disconnect " + state_.productName + " until finished.");
 }
 
 void UpdateSession::ClearLastUpdate() {
@@ -249,7 +251,7 @@ void UpdateSession::FinishSuccess() {
     ui_.Beep(kBeepAsterisk);
     ui_.ProcessPendingEvents();
     log_->Print(LOG_ERROR, kHostTag, "Finished updating device in %d seconds",
-               static_cast<int>(elapsed));
+                static_cast<int>(elapsed));
     SettleSettingsFile();
     ui_.SetText(Control::lblConnect, "You may disconnect your " + state_.productName + " now.");
 }
@@ -266,7 +268,7 @@ void UpdateSession::SettleSettingsFile() {
     if (!FileExists(path)) return;
     keptSettings_ = path;
     log_->Print(LOG_ERROR, kHostTag,
-               "The settings did not all go back; the settings file is kept: %s", path.c_str());
+                "The settings did not all go back; the settings file is kept: %s", path.c_str());
     ui_.PointToFile(FileRole::SettingsKept, path);
 }
 

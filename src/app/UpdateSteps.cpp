@@ -85,13 +85,13 @@ int32_t UpdateSession::Connect() {
         const int32_t p = TryPort(state_.portName);
         if (p < 0) {
             log_->Print(LOG_ERROR, kHostTag, "UpdateInstrument could not open port %s (%d)",
-                       state_.portName.c_str(), p);
+                        state_.portName.c_str(), p);
             ShowError(PortFailureBox(p), p);
             return kUpdateNoConnection;
         }
     }
-    const int32_t r = protocol_.KDConnect(state_.portName.c_str(), kUpdateBaudIndex,
-                                          kConnectTries, &deviceInfo_);
+    const int32_t r =
+        protocol_.KDConnect(state_.portName.c_str(), kUpdateBaudIndex, kConnectTries, &deviceInfo_);
     if (r >= 0 || LoaderListening(r)) return r;
     if (!state_.portName.empty()) {
         const int32_t probe = ProbeForLoader(r);
@@ -104,13 +104,14 @@ int32_t UpdateSession::Connect() {
 // device; ask it the way the loader connection does before giving up on the instrument.
 int32_t UpdateSession::ProbeForLoader(int32_t connectResult) {
     protocol_.KDDisconnect(false);
-    const int32_t r = host_.BSLCheck(state_.portName.c_str(),
-                                     DeviceTypeInfo(host_.image.type).loaderBaud);
+    const int32_t r =
+        host_.BSLCheck(state_.portName.c_str(), DeviceTypeInfo(host_.image.type).loaderBaud);
     host_.BSLDisconnect();
     if (LoaderListening(r)) {
-        log_->Print(LOG_INFO, kHostTag,
-                   "UpdateInstrument found the KorrBSL listening after the connect failed (%d, %d)",
-                   connectResult, r);
+        log_->Print(
+            LOG_INFO, kHostTag,
+            "UpdateInstrument found the KorrBSL listening after the connect failed (%d, %d)",
+            connectResult, r);
     }
     return r;
 }
@@ -187,13 +188,13 @@ int32_t UpdateSession::MoveLeftSettingsAside() {
     TextArgs a = Args();
     if (r < 0) {
         log_->Print(LOG_ERROR, kHostTag, "Could not move the settings file %s aside (%d)",
-                   path.c_str(), r);
+                    path.c_str(), r);
         a.error = r;
         Show(Box::SettingsMoveFailed, a);
         return r;
     }
     log_->Print(LOG_ERROR, kHostTag, "Moved the settings file of an unfinished update to %s",
-               moved.c_str());
+                moved.c_str());
     ui_.PointToFile(FileRole::SettingsMovedAside, moved);
     a.path = moved;
     Show(Box::SettingsMovedAside, a);

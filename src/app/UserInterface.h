@@ -52,10 +52,10 @@ inline constexpr uint32_t kBeepAsterisk = 64;
 
 // Files the front end may want to point the person to.
 enum class FileRole {
-    ErrorLog,          // the error log of this session
-    SettingsFile,      // where this update saves the instrument's settings
-    SettingsKept,      // a settings file kept because its settings did not all go back
-    SettingsMovedAside // an unfinished update's settings file, moved aside before a new save
+    ErrorLog,           // the error log of this session
+    SettingsFile,       // where this update saves the instrument's settings
+    SettingsKept,       // a settings file kept because its settings did not all go back
+    SettingsMovedAside  // an unfinished update's settings file, moved aside before a new save
 };
 
 class UserInterface {

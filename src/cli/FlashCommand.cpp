@@ -131,7 +131,8 @@ std::string Meaning(int32_t code, Step step) {
     for (const CodeText& c : kCodeTexts) {
         if (c.code == code) return c.text;
     }
-    return SystemErrorMeaning(code);
+    // Only opening the port passes a system error up; it was tried just before.
+    return step == Step::Connect ? SystemErrorMeaning(code) : "an unexpected result of the loader";
 }
 
 int Fail(int32_t code, Step step) {
@@ -166,8 +167,8 @@ std::string Mismatch(const FoundDevice& found, const korr::FirmwareImage& image,
             return std::string(AnswerText(found.answer)) + "; this updater erases nothing it " +
                    "could not identify as a " + product;
         case Answer::Failed:
-            return "the instrument could not be identified (" +
-                   Meaning(found.code, Step::Identify) + ")";
+            return std::string("the instrument could not be identified (") +
+                   DeviceCodeMeaning(found.code) + ")";
         case Answer::Firmware:
             break;
     }

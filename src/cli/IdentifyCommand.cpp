@@ -25,36 +25,8 @@ struct IdentifyOptions {
     bool settings = false;
 };
 
-struct CodeText {
-    int32_t code;
-    const char* text;
-};
-
-// The device layer's codes; port and system failures never reach this table, as the port is
-// tried first (-13 is also EACCES).
-constexpr CodeText kCodeTexts[] = {
-    {.code = -10, .text = "a required argument is missing"},
-    {.code = -13, .text = "the device's firmware is too old for this updater"},
-    {.code = -20, .text = "nothing is listening on the port"},
-    {.code = -21, .text = "no answer from the device"},
-    {.code = -30, .text = "the device's answer was not understood"},
-    {.code = -32, .text = "the device echoes every command (is a relay active?)"},
-    {.code = -33, .text = "a relay seems to be active on the line"},
-    {.code = -34, .text = "the device refused the command"},
-    {.code = -36, .text = "the device is not initialised"},
-    {.code = -40, .text = "cancelled"},
-    {.code = -60, .text = "out of memory"},
-};
-
-const char* Meaning(int32_t code) {
-    for (const CodeText& c : kCodeTexts) {
-        if (c.code == code) return c.text;
-    }
-    return SystemErrorMeaning(code);
-}
-
 int Fail(int32_t code) {
-    return ReportError(code, Meaning(code));
+    return ReportError(code, DeviceCodeMeaning(code));
 }
 
 const char* YesNo(bool value) {

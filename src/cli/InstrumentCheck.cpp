@@ -11,6 +11,25 @@ namespace {
 constexpr uint8_t kUpdateBaudIndex = 2;  // the update talks to the firmware at 9600 baud
 constexpr uint32_t kFirmwareBaud = 9600;
 
+struct CodeText {
+    int32_t code;
+    const char* text;
+};
+
+constexpr CodeText kDeviceCodes[] = {
+    {.code = -10, .text = "a required argument is missing"},
+    {.code = -13, .text = "the device's firmware is too old for this updater"},
+    {.code = -20, .text = "nothing is listening on the port"},
+    {.code = -21, .text = "no answer from the device"},
+    {.code = -30, .text = "the device's answer was not understood"},
+    {.code = -32, .text = "the device echoes every command (is a relay active?)"},
+    {.code = -33, .text = "a relay seems to be active on the line"},
+    {.code = -34, .text = "the device refused the command"},
+    {.code = -36, .text = "the device is not initialised"},
+    {.code = -40, .text = "cancelled"},
+    {.code = -60, .text = "out of memory"},
+};
+
 struct AnswerRow {
     Answer answer;
     const char* text;
@@ -28,17 +47,12 @@ constexpr AnswerRow kAnswerTexts[] = {
      .text = "nothing answers (is the instrument connected and switched on?)"},
 };
 
-// A version text read off a noisy line or at the wrong rate: control or non-ASCII characters,
-// or a code that is no word.
+// A version text read off a noisy line or at the wrong rate holds control or non-ASCII
+// characters; a device's own never does.
 bool LooksGarbled(const char* text) {
-    bool inCode = true;
     for (const char* c = text; *c != '\0'; ++c) {
         const auto u = static_cast<unsigned char>(*c);
         if (u < 0x20 || u >= 0x7F) return true;
-        if (*c == ' ') inCode = false;
-        const bool word = (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') ||
-                          (u >= 'a' && u <= 'z') || *c == '-' || *c == '_';
-        if (inCode && !word) return true;
     }
     return false;
 }
@@ -85,13 +99,16 @@ FoundDevice ProbeInstrument(korr::MORVA_Protocol& link, const std::string& port)
         const Answer loader = LookForLoader(port);
         if (loader != Answer::Silent) {
             link.options.serialTries = tries;
+            link.tries = tries;
             found.answer = loader;
             return found;
         }
         // Not the loader: a noisy line gets every retry an update would give it.
         found.code = Connect(link, port, tries);
     }
+    // What the caller asks of the firmware next gets every retry again.
     link.options.serialTries = tries;
+    link.tries = tries;
     switch (found.code) {
         case -80:
             found.answer = Answer::LoaderActive;
@@ -134,6 +151,13 @@ std::string DescribeFound(const FoundDevice& found) {
                                : "a device of an unknown type (\"" + version + "\")";
     }
     return std::string(found.info.displayName) + " (" + version + ")";
+}
+
+const char* DeviceCodeMeaning(int32_t code) {
+    for (const CodeText& c : kDeviceCodes) {
+        if (c.code == code) return c.text;
+    }
+    return "an unexpected result of the device";
 }
 
 const char* AnswerText(Answer answer) {

@@ -38,6 +38,10 @@ FoundDevice ProbeInstrument(korr::MORVA_Protocol& link, const std::string& port)
 // "Quorra Series 7 (QS7 3.55)", or what is known of an unknown device.
 std::string DescribeFound(const FoundDevice& found);
 
+// What a result code of the device layer means. Port and system failures never reach it: the
+// port is tried first, so a -13 is the firmware being too old, never EACCES.
+const char* DeviceCodeMeaning(int32_t code);
+
 // What an answer means to a person, for the cases that are not an identified firmware.
 const char* AnswerText(Answer answer);
 

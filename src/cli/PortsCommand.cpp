@@ -68,9 +68,8 @@ void RegisterPortsCommand(CLI::App& app, Commands& commands) {
     auto findAll = std::make_shared<bool>(false);
     sub->add_flag("--all", *findAll, "Also try the usual serial ports the system did not report");
     AddLogOptions(sub, commands.logOptions);
-    commands.entries.emplace_back(sub, [findAll, &commands] {
-        return PrintPortList(stdout, *findAll, commands.log.Log());
-    });
+    commands.entries.emplace_back(
+        sub, [findAll, &commands] { return PrintPortList(stdout, *findAll, commands.log.Log()); });
 }
 
 }  // namespace korrcli

@@ -38,9 +38,12 @@ struct UpdateOptions {
 };
 
 // The simulator's own options, which make sense only with --simulate.
-constexpr const char* kSimOnlyOptions[] = {
-    "--type", "--firmware-version", "--loader-active", "--loader-waiting", "--no-loader",
-    "--loader-version-lines", "--seed", "--lose", "--corrupt", "--noise", "--sim-time"};
+constexpr const char* kSimOnlyOptions[] = {"--type",          "--firmware-version",
+                                           "--loader-active", "--loader-waiting",
+                                           "--no-loader",     "--loader-version-lines",
+                                           "--seed",          "--lose",
+                                           "--corrupt",       "--noise",
+                                           "--sim-time"};
 
 struct CodeText {
     int32_t code;
@@ -141,10 +144,11 @@ void ReportResult(const UpdateOptions& o, korr::UpdateSession& session, int32_t 
         std::printf("The %s%s was updated to %s and its settings restored.\n", simulated,
                     state.productName.c_str(), session.Host().image.name);
     } else {
-        std::printf("The %s%s was updated to %s; its settings did not all go back and are kept "
-                    "in %s.\n",
-                    simulated, state.productName.c_str(), session.Host().image.name,
-                    session.KeptSettingsFile().c_str());
+        std::printf(
+            "The %s%s was updated to %s; its settings did not all go back and are kept "
+            "in %s.\n",
+            simulated, state.productName.c_str(), session.Host().image.name,
+            session.KeptSettingsFile().c_str());
     }
 }
 
@@ -237,8 +241,8 @@ void RegisterUpdateCommand(CLI::App& app, Commands& commands) {
     sub->add_option("--sim-time", o->simTime, "simulated time: real (default) or virtual")
         ->check(CLI::IsMember({"real", "virtual"}));
     korrsim::AddSimOptions(*sub, o->sim);
-    commands.entries.emplace_back(sub,
-                                  [o, sub, &commands] { return RunUpdate(*o, *sub, commands.log); });
+    commands.entries.emplace_back(
+        sub, [o, sub, &commands] { return RunUpdate(*o, *sub, commands.log); });
 }
 
 }  // namespace korrcli

@@ -107,8 +107,11 @@ void CliUserInterface::SetProgress(int position) {
 void CliUserInterface::ShowMessageBox(const std::string& text, const std::string& title,
                                       korr::MessageKind kind) {
     if (options_.json) {
-        JsonLine("box").Add("title", title).Add("kind", KindName(kind)).Add("text", text).Write(
-            stdout);
+        JsonLine("box")
+            .Add("title", title)
+            .Add("kind", KindName(kind))
+            .Add("text", text)
+            .Write(stdout);
     } else {
         EndLine();
     }

@@ -41,17 +41,15 @@ TEST(ConnectFailures, EachShowsItsBoxAndEndsWithMinus20) {
          [](UpdateRig& rig) { rig.Firmware().SetVersionReply("QS7 3.40"); },
          "The Quorra Series 7 Firmware Updater does not support your Quorra Series 7\nrunning "
          "version 340."},
-        {"unsupported, unknown",
-         [](UpdateRig& rig) { rig.Firmware().SetVersionReply("XYZ 1.00"); },
+        {"unsupported, unknown", [](UpdateRig& rig) { rig.Firmware().SetVersionReply("XYZ 1.00"); },
          "The Quorra Series 7 Firmware Updater is unable to connect to your unknown device\n on "
          "Comm Port \"{port}\".\n\nPlease check your serial cable and Comm Port choice.\n\n"
          "Please verify the device connected is a \"Quorra Series 7\" and has a version of\n"
          "firmware that supports updates."},
         {"login refused",
          [](UpdateRig& rig) {
-             rig.Firmware().AddCommand("login", [](const std::string&) {
-                 return korrsim::Reply::Error();
-             });
+             rig.Firmware().AddCommand("login",
+                                       [](const std::string&) { return korrsim::Reply::Error(); });
          },
          "The Quorra Series 7 Firmware Updater is unable to log into to your Quorra Series 7\n on "
          "Comm Port \"{port}\".\n\nPlease try again or contact your Korrin representative."},
@@ -100,9 +98,7 @@ TEST(LoaderListening, GoesStraightToTheLoaderAndRestoresFromTheLeftFile) {
          },
          true},
         {"waiting",
-         [](UpdateRig& rig) {
-             rig.target.Target().RunLoader(korrsim::BslLoader::State::Waiting);
-         },
+         [](UpdateRig& rig) { rig.target.Target().RunLoader(korrsim::BslLoader::State::Waiting); },
          false},
         {"boot command interrupted",
          [](UpdateRig& rig) {

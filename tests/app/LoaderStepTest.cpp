@@ -148,9 +148,8 @@ TEST(Reconnect, WaitsNothingThenOneAndAHalfThenThreeSeconds) {
 
 TEST(NewFirmware, CorruptFirmwareIsReported) {
     UpdateRig rig;
-    rig.AtStatus("Restarting the Quorra Series 7, please wait...", [&] {
-        rig.Firmware().SetSelfTestFails(true);
-    });
+    rig.AtStatus("Restarting the Quorra Series 7, please wait...",
+                 [&] { rig.Firmware().SetSelfTestFails(true); });
     EXPECT_EQ(rig.Run(), -1);
     ASSERT_EQ(rig.ui.boxes.size(), 1u);
     EXPECT_EQ(rig.ui.boxes[0].title, "Firmware Error");

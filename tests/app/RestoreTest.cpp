@@ -22,9 +22,7 @@ TEST(Restore, EachFailureShowsOneBoxAndTheUpdateStillSucceeds) {
         bool fileKept;
     } cases[] = {
         {"no settings file",
-         [](UpdateRig& rig) {
-             rig.target.Target().RunLoader(korrsim::BslLoader::State::Waiting);
-         },
+         [](UpdateRig& rig) { rig.target.Target().RunLoader(korrsim::BslLoader::State::Waiting); },
          "The " + kCaption +
              " couldn't find the settings file for your Quorra Series 7.\n\nPlease try again or "
              "contact Korrin for help.",
@@ -120,9 +118,8 @@ TEST(EraseData, ErasedUnlessToldNotToAndFailuresReported) {
         rig.Session().SetDontEraseData(c.dontErase);
         const std::string reply = c.reply;
         if (reply != "OK") {
-            rig.Firmware().AddCommand("yes", [reply](const std::string&) {
-                return korrsim::Reply::Text(reply);
-            });
+            rig.Firmware().AddCommand(
+                "yes", [reply](const std::string&) { return korrsim::Reply::Text(reply); });
         }
         EXPECT_EQ(rig.Run(), c.result);
         EXPECT_EQ(rig.Firmware().Heard("yes"), !c.dontErase);

@@ -66,13 +66,14 @@ TEST(UpdateCli, JsonLinesAScriptCanRead) {
 TEST(UpdateCli, AQuestionAnsweredCancelEndsWithThree) {
     Cli cli;
     // Newer firmware in the instrument: asked; without --yes and without a terminal, Cancel.
-    SpawnResult r = cli.Run(
-        {"--simulate", "--sim-time", "virtual", "--firmware-version", "3.61", "--json"});
+    SpawnResult r =
+        cli.Run({"--simulate", "--sim-time", "virtual", "--firmware-version", "3.61", "--json"});
     EXPECT_EQ(r.status, 3) << r.out << r.err;
-    EXPECT_TRUE(Has(r.out, "{\"event\": \"question\", \"title\": \"Newer Firmware\", \"text\": "
-                           "\"The firmware in your Quorra Series 7\\nis newer than the version in "
-                           "this updater.\\n\\nAre you sure you want to load older firmware.\", "
-                           "\"answer\": \"cancel\"}"))
+    EXPECT_TRUE(Has(r.out,
+                    "{\"event\": \"question\", \"title\": \"Newer Firmware\", \"text\": "
+                    "\"The firmware in your Quorra Series 7\\nis newer than the version in "
+                    "this updater.\\n\\nAre you sure you want to load older firmware.\", "
+                    "\"answer\": \"cancel\"}"))
         << r.out;
     EXPECT_TRUE(Has(r.err, "Newer Firmware: answered Cancel")) << r.err;
     EXPECT_TRUE(Has(Lines(r.out).back(), "\"code\": -40"));

@@ -2,8 +2,8 @@
 // every branch of the sequence and its frame, with the exact boxes and results.
 #include <gtest/gtest.h>
 
-#include "app/UpdateSession.h"
 #include "app/UpdateRig.h"
+#include "app/UpdateSession.h"
 #include "serial/Clock.h"
 
 using namespace korr;
@@ -58,14 +58,10 @@ TEST(Update, StatusTextsInOrder) {
     UpdateRig rig;
     ASSERT_EQ(rig.Run(), 1);
     const std::vector<std::string> expected = {
-        "Connecting to Quorra Series 7...",
-        "Saving settings for this Quorra Series 7...",
-        "Starting the firmware loader...",
-        "Erasing firmware memory...",
-        "Uploading new firmware code...",
-        "Restarting the Quorra Series 7, please wait...",
-        "Checking new firmware...",
-        "Restoring settings...",
+        "Connecting to Quorra Series 7...", "Saving settings for this Quorra Series 7...",
+        "Starting the firmware loader...",  "Erasing firmware memory...",
+        "Uploading new firmware code...",   "Restarting the Quorra Series 7, please wait...",
+        "Checking new firmware...",         "Restoring settings...",
     };
     std::vector<std::string> shown(rig.ui.statuses.begin(), rig.ui.statuses.end() - 1);
     EXPECT_EQ(shown, expected);

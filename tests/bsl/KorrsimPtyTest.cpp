@@ -13,11 +13,66 @@
 #include <string>
 #include <thread>
 
-#include "support/ChildProcess.h"
 #include "support/Spawn.h"
 #include "support/TempDir.h"
 
 namespace {
+
+// A child process whose standard output the test reads.
+class Child {
+  public:
+    explicit Child(const std::vector<std::string>& argv) {
+        int fds[2];
+        if (::pipe(fds) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(fds[1], STDOUT_FILENO);
+            ::close(fds[0]);
+            ::close(fds[1]);
+            std::vector<char*> args;
+            for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            ::execv(args[0], args.data());
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        out_ = fds[0];
+    }
+    ~Child() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (out_ >= 0) ::close(out_);
+    }
+    // The first line of output, within timeoutMs.
+    std::string ReadLine(int timeoutMs) {
+        std::string line;
+        pollfd p{.fd = out_, .events = POLLIN, .revents = 0};
+        while (::poll(&p, 1, timeoutMs) > 0) {
+            char c;
+            if (::read(out_, &c, 1) != 1 || c == '\n') break;
+            line += c;
+        }
+        return line;
+    }
+    // The exit status once it ended by itself within timeoutMs; -1 otherwise.
+    int Wait(int timeoutMs) {
+        for (int waited = 0; waited < timeoutMs; waited += 50) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return -1;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+};
 
 // Bytes of a standard TI-Text file by address (the 'q' line ends it).
 std::map<uint32_t, uint8_t> TiTextBytes(const std::string& text) {
@@ -51,7 +106,7 @@ TEST(KorrsimPty, KorrbslFlashProgramsTheSimulatedInstrument) {
     korrtest::WriteFile(file, firmware);
 
     const std::string dump = dir.File("dump.txt");
-    korrtest::Child sim({KORRSIM_PATH, "--once", "--dump-flash", dump, "--link", dir.File("port")});
+    Child sim({KORRSIM_PATH, "--once", "--dump-flash", dump, "--link", dir.File("port")});
     const std::string path = sim.ReadLine(5000);
     ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
 
@@ -81,7 +136,7 @@ namespace {
 // korrbsl identify on the real serial backend against korrsim's instrument firmware.
 TEST(KorrsimPty, KorrbslIdentifiesTheSimulatedInstrument) {
     korrtest::TempDir dir;
-    korrtest::Child sim({KORRSIM_PATH, "--firmware-version", "3.55", "--link", dir.File("port")});
+    Child sim({KORRSIM_PATH, "--firmware-version", "3.55", "--link", dir.File("port")});
     ASSERT_EQ(sim.ReadLine(5000).rfind("/dev/", 0), 0u);
 
     const korrtest::SpawnResult identify =

@@ -1,6 +1,6 @@
 #pragma once
-// A program running beside a test (korrsim on its pseudo-terminal), whose standard output the
-// test reads; killed when the test is done with it.
+// A program running beside the test (korrsim, or korrbsl to be interrupted): the test reads
+// its output as it comes, sends it signals and waits for its end.
 
 #include <poll.h>
 #include <signal.h>
@@ -12,86 +12,97 @@
 #include <thread>
 #include <vector>
 
+#include "support/Spawn.h"
+
 namespace korrtest {
 
-// A child process whose standard output the test reads.
-class Child {
+class ChildProcess {
   public:
-    // With withStderr, the test reads what the program writes to stderr as well.
-    explicit Child(const std::vector<std::string>& argv, bool withStderr = false) {
+    // argv[0] is the program's path; env adds "KEY=VALUE" entries. With mergeStderr the test
+    // reads stderr with stdout, as a terminal shows them.
+    explicit ChildProcess(const std::vector<std::string>& argv,
+                          const std::vector<std::string>& env = {}, bool mergeStderr = false) {
+        const std::vector<std::string> envStrings = detail::EnvironmentWith(env);
+        std::vector<char*> args = detail::Pointers(argv);
+        std::vector<char*> envp = detail::Pointers(envStrings);
         int fds[2];
         if (::pipe(fds) != 0) return;
         pid_ = ::fork();
         if (pid_ == 0) {
             ::dup2(fds[1], STDOUT_FILENO);
-            if (withStderr) ::dup2(fds[1], STDERR_FILENO);
+            if (mergeStderr) ::dup2(fds[1], STDERR_FILENO);
             ::close(fds[0]);
             ::close(fds[1]);
-            std::vector<char*> args;
-            for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
-            ::execv(args[0], args.data());
+            ::execve(args[0], args.data(), envp.data());
             ::_exit(127);
         }
         ::close(fds[1]);
         out_ = fds[0];
     }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-    ~Child() {
+    ~ChildProcess() {
         if (pid_ > 0) {
             ::kill(pid_, SIGKILL);
             ::waitpid(pid_, nullptr, 0);
         }
         if (out_ >= 0) ::close(out_);
     }
-    // The first line of output, within timeoutMs.
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // The next line of output (without its end), "" when none came within timeoutMs.
     std::string ReadLine(int timeoutMs) {
         std::string line;
         pollfd p{.fd = out_, .events = POLLIN, .revents = 0};
         while (::poll(&p, 1, timeoutMs) > 0) {
             char c;
-            if (::read(out_, &c, 1) != 1 || c == '\n') break;
+            if (::read(out_, &c, 1) != 1) break;
+            output_ += c;
+            if (c == '\n') break;
             line += c;
         }
         return line;
     }
-    void Signal(int sig) {
-        if (pid_ > 0) ::kill(pid_, sig);
-    }
-    // Everything it writes until it closes its output or timeoutMs pass.
-    std::string ReadAll(int timeoutMs) {
-        std::string text;
+    // Reads lines until one holds `part`; false when none did within timeoutMs.
+    bool WaitForLine(const std::string& part, int timeoutMs) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        pollfd p{.fd = out_, .events = POLLIN, .revents = 0};
-        while (std::chrono::steady_clock::now() < end && ::poll(&p, 1, 100) >= 0) {
-            if ((p.revents & (POLLIN | POLLHUP)) == 0) continue;
-            char buffer[512];
-            const ssize_t n = ::read(out_, buffer, sizeof buffer);
-            if (n <= 0) break;
-            text.append(buffer, static_cast<size_t>(n));
+        while (std::chrono::steady_clock::now() < end) {
+            const int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                  end - std::chrono::steady_clock::now())
+                                                  .count());
+            if (ReadLine(left > 0 ? left : 1).find(part) != std::string::npos) return true;
         }
-        return text;
+        return false;
     }
-    // The exit status once it ended by itself within timeoutMs; -1 otherwise.
+    void Signal(int signal) {
+        if (pid_ > 0) ::kill(pid_, signal);
+    }
+    // The exit status once it ended within timeoutMs (the rest of its output is read); -1 when
+    // it did not end or was killed by a signal.
     int Wait(int timeoutMs) {
-        for (int waited = 0; waited < timeoutMs; waited += 50) {
+        for (int waited = 0; waited <= timeoutMs; waited += 20) {
             int status = 0;
             if (::waitpid(pid_, &status, WNOHANG) == pid_) {
                 pid_ = -1;
+                while (!ReadLine(0).empty() || HasMore()) {
+                }
                 return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         return -1;
     }
+    // Everything read so far.
+    const std::string& Output() const { return output_; }
 
   private:
+    bool HasMore() {
+        pollfd p{.fd = out_, .events = POLLIN, .revents = 0};
+        return ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
+    }
+
     pid_t pid_ = -1;
     int out_ = -1;
+    std::string output_;
 };
-
-// The name the SDI-12 tests know it by.
-using ChildProcess = Child;
 
 }  // namespace korrtest

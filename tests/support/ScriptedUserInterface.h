@@ -15,9 +15,9 @@ namespace korrtest {
 struct ShownBox {
     std::string title;
     std::string text;
-    int kind;       // MessageKind, or -1 for a platform box
-    uint32_t flags; // platform box flags; 0 for ShowMessageBox
-    int answer;     // what the box returned (platform boxes)
+    int kind;        // MessageKind, or -1 for a platform box
+    uint32_t flags;  // platform box flags; 0 for ShowMessageBox
+    int answer;      // what the box returned (platform boxes)
 };
 
 class ScriptedUserInterface : public korr::UserInterface {
