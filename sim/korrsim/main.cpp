@@ -61,8 +61,9 @@ void SetUpSensor(korrsim::Sdi12Sensor& sensor, const Options& o) {
 std::unique_ptr<korrsim::InstrumentFirmware> MakeFirmware(korrsim::Link& link, const Options& o,
                                                           korrsim::Sdi12Sensor* sensor) {
     if (o.sensor.empty()) return korrsim::MakeSimFirmware(link, o.sim);
-    auto device = std::make_unique<korrsim::CommDevice>(
-        link, o.sim.type + " " + korrsim::SimFirmwareVersion(o.sim));
+    // The communication device reports 3.55 unless told otherwise.
+    const std::string version = o.sim.firmwareVersion.empty() ? "3.55" : o.sim.firmwareVersion;
+    auto device = std::make_unique<korrsim::CommDevice>(link, o.sim.type + " " + version);
     if (o.sensorFault != "absent") device->AttachSensor(sensor);
     return std::make_unique<korrsim::CommandFirmware>(std::move(device), !o.sim.noLoader);
 }

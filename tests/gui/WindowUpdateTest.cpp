@@ -50,8 +50,11 @@ class WindowUpdateTest : public ::testing::Test {
 TEST_F(WindowUpdateTest, TheWholeUpdateInTheWindow) {
     GuiRig rig({.arguments = {"-factory"}, .ports = {}, .extraPorts = {sim.entry}});
     EXPECT_EQ(rig.Get<QComboBox>("cbCommPort")->currentText(), "Simulated Quorra Series 7");
+    // A number typed, then Replace Serial Number turned off again: the update keeps the
+    // instrument's own number, and the edit is emptied at the end.
     rig.Action("PromptforSerialNumber1")->trigger();
-    QTest::keyClicks(rig.Get<QLineEdit>("newSNstr"), "QS7-42");
+    QTest::keyClicks(rig.Get<QLineEdit>("newSNstr"), "4242");
+    rig.Action("PromptforSerialNumber1")->trigger();
 
     bool busySeen = false;
     QObject::connect(rig.Get<QProgressBar>("statusBar"), &QProgressBar::valueChanged, [&] {
@@ -116,18 +119,21 @@ TEST_F(WindowUpdateTest, TheWholeUpdateInTheWindow) {
 
 TEST_F(WindowUpdateTest, TheCloseBoxDuringAnUpdateAsksAndTheUpdateGoesOn) {
     GuiRig rig({.ports = {}, .extraPorts = {sim.entry}});
-    bool asked = false;
+    int presses = 0;
     QObject::connect(rig.Get<QProgressBar>("statusBar"), &QProgressBar::valueChanged,
                      [&](int v) {
-                         if (asked || v < 30) return;
-                         asked = true;
-                         // The person presses the close box and then Exit, in the middle.
-                         QMetaObject::invokeMethod(
-                             &rig.Window(), [&] { rig.PressCloseBox(); }, Qt::QueuedConnection);
-                         QMetaObject::invokeMethod(
-                             &rig.Window(),
-                             [&] { QTest::keyClick(&rig.Window(), Qt::Key_Q, Qt::ControlModifier); },
-                             Qt::QueuedConnection);
+                         // The person presses the close box, and later Exit, in the middle.
+                         if (presses == 0 && v >= 30) {
+                             ++presses;
+                             QMetaObject::invokeMethod(
+                                 &rig.Window(), [&] { rig.PressCloseBox(); }, Qt::QueuedConnection);
+                         } else if (presses == 1 && v >= 50) {
+                             ++presses;
+                             QMetaObject::invokeMethod(
+                                 &rig.Window(),
+                                 [&] { rig.Action("Exit1")->trigger(); },
+                                 Qt::QueuedConnection);
+                         }
                      });
     RunUpdate(rig);
 
