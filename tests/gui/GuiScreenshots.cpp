@@ -24,8 +24,8 @@ bool Shoot(QWidget& window, QWidget* box, const QString& file) {
     QRect area = window.frameGeometry();
     if (box != nullptr) area = area.united(box->frameGeometry());
     area.adjust(-8, -8, 8, 8);
-    QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(),
-                                                                area.width(), area.height());
+    QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(),
+                                                                area.height());
     const bool ok = shot.save(file);
     std::printf("%s %s\n", ok ? "saved" : "could not save", qPrintable(file));
     return ok;
@@ -81,7 +81,8 @@ int main(int argc, char** argv) {
     boxWatch.start(20);
     window.findChild<QPushButton*>(QStringLiteral("btnStart"))->click();
     ok = QTest::qWaitFor([&] { return window.findChild<QPushButton*>("btnClose")->isEnabled(); },
-                         60000) && ok;
+                         60000) &&
+         ok;
     window.close();
     return ok && updateShot && boxShot ? 0 : 1;
 }

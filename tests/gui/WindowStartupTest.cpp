@@ -110,8 +110,8 @@ TEST_F(WindowTest, StoredSettingsAreReadAtStartAndWrittenAtEveryClose) {
         const char* what;
         const char* stored;  // null: no stored port
         std::vector<std::string> ports;
-        QString shown;      // the list's current text
-        QString written;    // "CommPort" after the close
+        QString shown;    // the list's current text
+        QString written;  // "CommPort" after the close
         bool startEnabled;
     };
     const Case cases[] = {

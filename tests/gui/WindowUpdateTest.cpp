@@ -58,10 +58,10 @@ TEST_F(WindowUpdateTest, TheWholeUpdateInTheWindow) {
 
     bool busySeen = false;
     QObject::connect(rig.Get<QProgressBar>("statusBar"), &QProgressBar::valueChanged, [&] {
-        busySeen = busySeen || (!rig.Get<QComboBox>("cbCommPort")->isEnabled() &&
-                                QApplication::overrideCursor() != nullptr &&
-                                rig.Text("lblConnect") ==
-                                    "Do NOT disconnect Quorra Series 7 until finished.");
+        busySeen = busySeen ||
+                   (!rig.Get<QComboBox>("cbCommPort")->isEnabled() &&
+                    QApplication::overrideCursor() != nullptr &&
+                    rig.Text("lblConnect") == "Do NOT disconnect Quorra Series 7 until finished.");
     });
     RunUpdate(rig);
 
@@ -69,14 +69,10 @@ TEST_F(WindowUpdateTest, TheWholeUpdateInTheWindow) {
     EXPECT_TRUE(busySeen);
     EXPECT_EQ(sim.target.Target().Updates(), 1);
     const std::vector<std::string> steps = {
-        "Connecting to Quorra Series 7...",
-        "Saving settings for this Quorra Series 7...",
-        "Starting the firmware loader...",
-        "Erasing firmware memory...",
-        "Uploading new firmware code...",
-        "Restarting the Quorra Series 7, please wait...",
-        "Checking new firmware...",
-        "Restoring settings...",
+        "Connecting to Quorra Series 7...", "Saving settings for this Quorra Series 7...",
+        "Starting the firmware loader...",  "Erasing firmware memory...",
+        "Uploading new firmware code...",   "Restarting the Quorra Series 7, please wait...",
+        "Checking new firmware...",         "Restoring settings...",
     };
     size_t at = 0;
     for (const std::string& s : rig.Statuses()) {
@@ -120,21 +116,18 @@ TEST_F(WindowUpdateTest, TheWholeUpdateInTheWindow) {
 TEST_F(WindowUpdateTest, TheCloseBoxDuringAnUpdateAsksAndTheUpdateGoesOn) {
     GuiRig rig({.ports = {}, .extraPorts = {sim.entry}});
     int presses = 0;
-    QObject::connect(rig.Get<QProgressBar>("statusBar"), &QProgressBar::valueChanged,
-                     [&](int v) {
-                         // The person presses the close box, and later Exit, in the middle.
-                         if (presses == 0 && v >= 30) {
-                             ++presses;
-                             QMetaObject::invokeMethod(
-                                 &rig.Window(), [&] { rig.PressCloseBox(); }, Qt::QueuedConnection);
-                         } else if (presses == 1 && v >= 50) {
-                             ++presses;
-                             QMetaObject::invokeMethod(
-                                 &rig.Window(),
-                                 [&] { rig.Action("Exit1")->trigger(); },
-                                 Qt::QueuedConnection);
-                         }
-                     });
+    QObject::connect(rig.Get<QProgressBar>("statusBar"), &QProgressBar::valueChanged, [&](int v) {
+        // The person presses the close box, and later Exit, in the middle.
+        if (presses == 0 && v >= 30) {
+            ++presses;
+            QMetaObject::invokeMethod(
+                &rig.Window(), [&] { rig.PressCloseBox(); }, Qt::QueuedConnection);
+        } else if (presses == 1 && v >= 50) {
+            ++presses;
+            QMetaObject::invokeMethod(
+                &rig.Window(), [&] { rig.Action("Exit1")->trigger(); }, Qt::QueuedConnection);
+        }
+    });
     RunUpdate(rig);
 
     ASSERT_EQ(rig.boxes.boxes.size(), 2u);
@@ -163,16 +156,14 @@ TEST_F(WindowUpdateTest, TheCloseBoxDuringAnUpdateAsksAndTheUpdateGoesOn) {
 TEST_F(WindowUpdateTest, FirmwareFileCommandsAreOffWhileAnUpdateRuns) {
     GuiRig rig({.arguments = {"-rep"}, .ports = {}, .extraPorts = {sim.entry}});
     bool checked = false;
-    QObject::connect(rig.Get<QProgressBar>("statusBar"), &QProgressBar::valueChanged,
-                     [&](int v) {
-                         if (checked || v < 30) return;
-                         checked = true;
-                         EXPECT_FALSE(rig.Action("OpenFirmwareFile1")->isEnabled());
-                         EXPECT_FALSE(rig.Action("DumpFirmwareImage1")->isEnabled());
-                         QTest::keyClick(&rig.Window(), Qt::Key_O, Qt::ControlModifier);
-                         QTest::keyClick(&rig.Window(), Qt::Key_D,
-                                         Qt::ControlModifier | Qt::AltModifier);
-                     });
+    QObject::connect(rig.Get<QProgressBar>("statusBar"), &QProgressBar::valueChanged, [&](int v) {
+        if (checked || v < 30) return;
+        checked = true;
+        EXPECT_FALSE(rig.Action("OpenFirmwareFile1")->isEnabled());
+        EXPECT_FALSE(rig.Action("DumpFirmwareImage1")->isEnabled());
+        QTest::keyClick(&rig.Window(), Qt::Key_O, Qt::ControlModifier);
+        QTest::keyClick(&rig.Window(), Qt::Key_D, Qt::ControlModifier | Qt::AltModifier);
+    });
     RunUpdate(rig);
     EXPECT_TRUE(checked);
     EXPECT_EQ(rig.boxes.fileDialogs, 0);

@@ -2,9 +2,8 @@
 
 #include <libudev.h>
 
-#include <string_view>
-
 #include <QSocketNotifier>
+#include <string_view>
 
 namespace korrgui {
 

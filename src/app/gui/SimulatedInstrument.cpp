@@ -106,8 +106,8 @@ korr::CommPortInfo SimulatedInstrument::PortEntry() const {
     return entry;
 }
 
-bool ParseSimulatorSwitches(const std::vector<std::string>& arguments,
-                            korrsim::SimOptions* options, std::string* error) {
+bool ParseSimulatorSwitches(const std::vector<std::string>& arguments, korrsim::SimOptions* options,
+                            std::string* error) {
     CLI::App app{"korrbsl-gui --simulate"};
     app.allow_extras();
     korrsim::AddSimOptions(app, *options);

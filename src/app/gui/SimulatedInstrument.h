@@ -43,7 +43,7 @@ class SimulatedInstrument {
 
 // Parses the simulator's switches that follow --simulate; the window's own switches and
 // anything else are left alone. False with a message when a switch is wrong.
-bool ParseSimulatorSwitches(const std::vector<std::string>& arguments,
-                            korrsim::SimOptions* options, std::string* error);
+bool ParseSimulatorSwitches(const std::vector<std::string>& arguments, korrsim::SimOptions* options,
+                            std::string* error);
 
 }  // namespace korrgui

@@ -99,8 +99,8 @@ int32_t TfrmMain::EnumeratePorts() {
     state.portList.assign(korr::kCommPortListSize, korr::CommPortInfo{});
     int32_t count = korr::kCommPortListSize;
     korr::PortSource& source = setup_.ports ? *setup_.ports : *systemPorts_;
-    int32_t result = korr::CommPortEnum(*enumerator_, state.portList.data(), &count,
-                                        state.findAllPorts, source);
+    int32_t result =
+        korr::CommPortEnum(*enumerator_, state.portList.data(), &count, state.findAllPorts, source);
     if (result < 0) count = 0;  // a failed enumeration counts as no port
     for (const korr::CommPortInfo& extra : setup_.extraPorts) {
         if (count >= korr::kCommPortListSize) break;

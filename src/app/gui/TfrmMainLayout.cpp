@@ -21,24 +21,26 @@ namespace {
 
 constexpr int kClientWidth = 313;
 constexpr int kClientHeight = 262;
+constexpr double kFontPoints = 8.5;
 
 // The controls' places in the client area, as the form was laid out.
 struct Place {
     int x, y, width, height;
 };
 constexpr Place kImage1{8, 8, 48, 48};
-constexpr Place kUserText1{64, 8, 241, 17};
-constexpr Place kUserText2{64, 26, 224, 34};
-constexpr Place kLblConnect{8, 66, 297, 17};
-constexpr Place kCommLabel{8, 90, 297, 17};
-constexpr Place kCbCommPort{8, 108, 297, 24};
-constexpr Place kLabel1{8, 144, 48, 17};
-constexpr Place kStatusText{58, 144, 247, 17};
-constexpr Place kStatusBar{8, 164, 297, 18};
-constexpr Place kNewSN{8, 194, 112, 17};
-constexpr Place kNewSNstr{124, 191, 181, 22};
-constexpr Place kBtnStart{144, 228, 75, 25};
-constexpr Place kBtnClose{230, 228, 75, 25};
+// Texts that carry the product's name wrap onto a second line when the name is long.
+constexpr Place kUserText1{64, 6, 241, 30};
+constexpr Place kUserText2{64, 38, 224, 34};
+constexpr Place kLblConnect{8, 74, 297, 30};
+constexpr Place kCommLabel{8, 106, 297, 17};
+constexpr Place kCbCommPort{8, 124, 297, 24};
+constexpr Place kLabel1{8, 158, 48, 17};
+constexpr Place kStatusText{58, 158, 247, 17};
+constexpr Place kStatusBar{8, 178, 297, 18};
+constexpr Place kNewSN{8, 205, 112, 17};
+constexpr Place kNewSNstr{124, 202, 181, 22};
+constexpr Place kBtnStart{144, 230, 75, 25};
+constexpr Place kBtnClose{230, 230, 75, 25};
 
 template <typename W>
 W* Put(QWidget* parent, const char* name, Place p) {
@@ -68,6 +70,11 @@ void TfrmMain::CreateControls() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(kClientWidth, kClientHeight);
+    // The form was laid out for a small dialog font; the desktop's larger default would cut
+    // the product's texts at the fixed sizes.
+    QFont font = client->font();
+    font.setPointSizeF(kFontPoints);
+    client->setFont(font);
     setCentralWidget(client);
 
     Image1 = Put<QLabel>(client, "Image1", kImage1);
@@ -75,10 +82,12 @@ void TfrmMain::CreateControls() {
     userText1 = PutLabel(client, "userText1", kUserText1,
                          "This utility updates instrument firmware to", false);
     userText2 = PutLabel(client, "userText2", kUserText2, "Instrument x.yy", true);
-    userText2->setWordWrap(true);
-    userText2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblConnect = PutLabel(client, "lblConnect", kLblConnect,
                           "Connect instrument to computer comm port.", true);
+    for (QLabel* wrapped : {userText1, userText2, lblConnect}) {
+        wrapped->setWordWrap(true);
+        wrapped->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    }
     commLabel = PutLabel(client, "commLabel", kCommLabel, "Use computer comm port:", false);
     cbCommPort = Put<PortComboBox>(client, "cbCommPort", kCbCommPort);
     cbCommPort->setEditable(false);
@@ -143,8 +152,9 @@ void TfrmMain::CreateMenus() {
     };
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    OpenFirmwareFile1 = add(file, "OpenFirmwareFile1", "&Open Firmware File...",
-                            QKeySequence(Qt::CTRL | Qt::Key_O), [this] { OpenFirmwareFile1Click(); });
+    OpenFirmwareFile1 =
+        add(file, "OpenFirmwareFile1", "&Open Firmware File...", QKeySequence(Qt::CTRL | Qt::Key_O),
+            [this] { OpenFirmwareFile1Click(); });
     OpenFirmwareFile1->setEnabled(false);
     UpdateFirmware1 = add(file, "UpdateFirmware1", "&Update Firmware",
                           QKeySequence(Qt::CTRL | Qt::Key_F), [this] { UpdateFirmware1Click(); });
@@ -157,14 +167,15 @@ void TfrmMain::CreateMenus() {
     connect(DumpFirmwareImage1, &QAction::triggered, this, [this] { DumpFirmwareImage1Click(); });
     addAction(DumpFirmwareImage1);
     file->addSeparator();
-    Exit1 = add(file, "Exit1", "&Exit", QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { Exit1Click(); });
+    Exit1 =
+        add(file, "Exit1", "&Exit", QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { Exit1Click(); });
 
     QMenu* settings = menuBar()->addMenu(QStringLiteral("&Settings"));
     VerboseErrorFile1 = toggle(settings, "VerboseErrorFile1", "&Verbose Error File",
                                &korr::UpdateSession::SetVerboseLog);
-    ForceFindAllCommPorts1 = toggle(settings, "ForceFindAllCommPorts1",
-                                    "Force Find All &Comm Ports",
-                                    &korr::UpdateSession::SetFindAllPorts);
+    ForceFindAllCommPorts1 =
+        toggle(settings, "ForceFindAllCommPorts1", "Force Find All &Comm Ports",
+               &korr::UpdateSession::SetFindAllPorts);
     DontEraseData1 = toggle(settings, "DontEraseData1", "&Don't Erase Data",
                             &korr::UpdateSession::SetDontEraseData);
     DontEraseData1->setVisible(false);
