@@ -10,8 +10,8 @@ namespace korrsim {
 
 void AddSimOptions(CLI::App& app, SimOptions& o) {
     app.add_option("--type", o.type, "device type code (QS7, QE8, ...)")->capture_default_str();
-    app.add_option("--firmware-version", o.firmwareVersion,
-                   "version the firmware reports (default: the type's own; QS7 3.55)");
+    app.add_option("--firmware-version", o.firmwareVersion, "version the firmware reports")
+        ->capture_default_str();
     auto* active = app.add_flag("--loader-active", o.loaderActive,
                                 "start in the loader with a session open (answers '?')");
     auto* waiting = app.add_flag("--loader-waiting", o.loaderWaiting,
@@ -36,9 +36,7 @@ void AddSimOptions(CLI::App& app, SimOptions& o) {
 }
 
 std::string SimFirmwareVersion(const SimOptions& o) {
-    if (!o.firmwareVersion.empty()) return o.firmwareVersion;
-    const InstrumentProfile* profile = FindInstrumentProfile(o.type);
-    return profile != nullptr ? profile->version : "3.55";
+    return o.firmwareVersion.empty() ? std::string("3.55") : o.firmwareVersion;
 }
 
 std::unique_ptr<InstrumentFirmware> MakeSimFirmware(Link& link, const SimOptions& o,

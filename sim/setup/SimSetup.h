@@ -17,7 +17,7 @@ namespace korrsim {
 
 struct SimOptions {
     std::string type = "QS7";
-    std::string firmwareVersion;  // empty: the type's own (QS7: 3.55, older than the built-in)
+    std::string firmwareVersion = "3.55";  // older than the built-in image, and updatable
     bool loaderActive = false;
     bool loaderWaiting = false;
     bool noLoader = false;
@@ -38,7 +38,7 @@ void AddSimOptions(CLI::App& app, SimOptions& o);
 // receives it); with bootOnly it knows only the boot command.
 std::unique_ptr<InstrumentFirmware> MakeSimFirmware(Link& link, const SimOptions& o,
                                                     SettingsFirmware** commands = nullptr);
-// The version the firmware reports: the one asked for, else the type's own.
+// The version the firmware reports ("3.55" unless asked otherwise).
 std::string SimFirmwareVersion(const SimOptions& o);
 // Starts the instrument in the state asked for: running its firmware, or in its loader.
 void PowerUpSim(Instrument& instrument, const SimOptions& o);
