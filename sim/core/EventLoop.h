@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <queue>
+#include <unordered_map>
 #include <vector>
 
 namespace korrsim {
@@ -54,6 +55,11 @@ class EventLoop {
     bool RunNext(TimeUs until);
 
     std::optional<TimeUs> NextEventTime();
+    // Called before time moves forward to `to`: a pacer that waits until as much real time has
+    // passed runs the simulation in real time. None by default: virtual time jumps.
+    using Pacer = std::function<void(TimeUs to)>;
+    void SetPacer(Pacer pacer) { pacer_ = std::move(pacer); }
+
     // Sets the time directly (the real-time server follows the wall clock). Never backwards.
     void SetNow(TimeUs now) {
         if (now > now_) now_ = now;
@@ -69,11 +75,15 @@ class EventLoop {
         }
     };
     void DropCancelled();
+    void MoveTo(TimeUs when);
 
     TimeUs now_ = 0;
+    Pacer pacer_;
     uint64_t nextSeq_ = 0;
     std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> queue_;
-    std::vector<std::pair<uint64_t, Action>> actions_;  // id -> action, sorted by id
+    // id -> action; a hash map, since a long reply puts thousands of bytes on the line at once
+    // and each leaves it in its own order.
+    std::unordered_map<uint64_t, Action> actions_;
     uint32_t groups_ = 0;
     uint32_t current_ = 0;
     std::map<uint32_t, uint64_t> dropped_;  // group -> times dropped

@@ -11,6 +11,7 @@
 #include "models/BootFirmware.h"
 #include "models/Instrument.h"
 #include "models/InstrumentTypes.h"
+#include "models/Qs7Firmware.h"
 
 namespace korrsim {
 
@@ -23,11 +24,19 @@ class SimInstrument {
         auto firmware = std::make_unique<BootFirmware>(bench_.Line());
         bootFirmware_ = firmware.get();
         instrument_.SetFirmware(std::move(firmware));
-        BootImage factory;
-        factory.runnable = true;
-        factory.sound = true;
-        factory.code = typeCode != nullptr ? typeCode : "";
-        instrument_.RunFirmware(factory);
+        factory_.runnable = true;
+        factory_.sound = true;
+        factory_.code = typeCode != nullptr ? typeCode : "";
+        instrument_.RunFirmware(factory_);
+    }
+
+    // Replaces the bare firmware with one that speaks the command language and reports its
+    // type and `version` ("QS7 3.55"), as a real instrument's does, and starts it.
+    void SpeakCommandLanguage(const std::string& version) {
+        factory_.version = version;
+        instrument_.SetFirmware(
+            MakeCommandLanguageFirmware(bench_.Line(), factory_.code + " " + version));
+        instrument_.RunFirmware(factory_);
     }
 
     SimBench& Bench() { return bench_; }
@@ -54,6 +63,7 @@ class SimInstrument {
     SimBench bench_;
     Instrument instrument_;
     BootFirmware* bootFirmware_ = nullptr;
+    BootImage factory_;
 };
 
 }  // namespace korrsim

@@ -86,7 +86,7 @@ bool PtyServer::Open(std::string* error) {
 }
 
 TimeUs PtyServer::WallUs() const {
-    return static_cast<TimeUs>((SteadyNs() - startNs_) / 1000);
+    return static_cast<TimeUs>(static_cast<double>(SteadyNs() - startNs_) / 1000 * timeScale_);
 }
 
 // The host's rate and whether it holds the port, read from its side of the pair.
@@ -141,7 +141,7 @@ void PtyServer::Serve(const volatile std::sig_atomic_t& stop, const std::functio
         int timeoutMs = kMaxPollMs;
         if (auto next = loop_.NextEventTime()) {
             const TimeUs now = WallUs();
-            TimeUs wait = *next > now ? *next - now : 0;
+            TimeUs wait = *next > now ? static_cast<TimeUs>((*next - now) / timeScale_) : 0;
             timeoutMs = static_cast<int>(std::min<TimeUs>((wait + 999) / 1000, kMaxPollMs));
         }
         pollfd p{.fd = master_,

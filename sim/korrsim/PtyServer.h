@@ -33,6 +33,9 @@ class PtyServer {
 
     // Whether a host holds the port now (it marks it exclusive while open).
     bool HostHoldsPort() const { return hostOpen_; }
+    // Simulated time runs this many times faster than the wall clock (tests that need a whole
+    // update on a real port but not its full 70 seconds). 1 is real time.
+    void SetTimeScale(double scale) { timeScale_ = scale > 0 ? scale : 1; }
 
   private:
     TimeUs WallUs() const;
@@ -46,6 +49,7 @@ class PtyServer {
     int near_ = -1;
     std::string path_;
     int64_t startNs_ = 0;
+    double timeScale_ = 1;
     bool hostOpen_ = false;
     std::deque<uint8_t> toHost_;
 };

@@ -14,15 +14,13 @@
 #include "core/EventLoop.h"
 #include "core/Link.h"
 #include "korrsim/PtyServer.h"
-#include "models/BootFirmware.h"
 #include "models/CommDevice.h"
 #include "models/CommandFirmware.h"
 #include "models/FlashDump.h"
 #include "models/Instrument.h"
-#include "models/InstrumentProfiles.h"
 #include "models/InstrumentTypes.h"
 #include "models/Sdi12Sensor.h"
-#include "models/SettingsFirmware.h"
+#include "setup/SimSetup.h"
 
 namespace {
 
@@ -33,15 +31,7 @@ void OnSignal(int) {
 }
 
 struct Options {
-    std::string type = "QS7";
-    std::string firmwareVersion = "3.55";  // older than the built-in image, and updatable
-    bool loaderActive = false;
-    bool loaderWaiting = false;
-    bool noLoader = false;
-    uint64_t seed = 1;
-    double lose = 0;
-    double corrupt = 0;
-    double noise = 0;
+    korrsim::SimOptions sim;
     std::string link;
     std::string dumpFlash;
     bool once = false;
@@ -50,6 +40,7 @@ struct Options {
     std::string sensorModel = "MV-XE ";
     std::vector<std::string> sensorCalibration;
     std::string sensorFault = "none";
+    double timeScale = 1;
 };
 
 // What --sensor-fault makes the sensor do; "absent" leaves the bus empty.
@@ -65,39 +56,16 @@ void SetUpSensor(korrsim::Sdi12Sensor& sensor, const Options& o) {
     if (o.sensorFault == "slow") sensor.SetWakeTime(2500 * korrsim::kUsPerMs);
 }
 
-// The firmware the instrument runs: with --sensor, a communication device with the sensor on
-// its bus; an instrument type with settings speaks its command language (version, login,
-// settings, battery, clock, self-test, boot command); other types know only the boot command.
+// The firmware the device runs: a communication device with the sensor on its bus, or the
+// instrument the simulator options describe.
 std::unique_ptr<korrsim::InstrumentFirmware> MakeFirmware(korrsim::Link& link, const Options& o,
                                                           korrsim::Sdi12Sensor* sensor) {
-    if (!o.sensor.empty()) {
-        auto device = std::make_unique<korrsim::CommDevice>(link, o.type + " " + o.firmwareVersion);
-        if (o.sensorFault != "absent") device->AttachSensor(sensor);
-        return std::make_unique<korrsim::CommandFirmware>(std::move(device), !o.noLoader);
-    }
-    if (const korrsim::InstrumentProfile* profile = korrsim::FindInstrumentProfile(o.type)) {
-        korrsim::SettingsFirmware* commands = nullptr;
-        auto firmware = korrsim::MakeSettingsFirmware(link, *profile, &commands, !o.noLoader);
-        commands->SetVersionReply(o.type + " " + o.firmwareVersion);
-        return firmware;
-    }
-    auto firmware = std::make_unique<korrsim::BootFirmware>(link);
-    firmware->SetLoaderMissing(o.noLoader);
-    return firmware;
-}
-
-void PowerUp(korrsim::Instrument& instrument, const Options& o) {
-    if (o.loaderActive) {
-        instrument.RunLoader(korrsim::BslLoader::State::Connected);
-    } else if (o.loaderWaiting) {
-        instrument.RunLoader(korrsim::BslLoader::State::Waiting);
-    } else {
-        korrsim::BootImage factory;
-        factory.runnable = factory.sound = true;
-        factory.code = o.type;
-        factory.version = o.firmwareVersion;
-        instrument.RunFirmware(factory);
-    }
+    if (o.sensor.empty()) return korrsim::MakeSimFirmware(link, o.sim);
+    // The communication device reports 3.55 unless told otherwise.
+    const std::string version = o.sim.firmwareVersion.empty() ? "3.55" : o.sim.firmwareVersion;
+    auto device = std::make_unique<korrsim::CommDevice>(link, o.sim.type + " " + version);
+    if (o.sensorFault != "absent") device->AttachSensor(sensor);
+    return std::make_unique<korrsim::CommandFirmware>(std::move(device), !o.sim.noLoader);
 }
 
 bool PublishLink(const std::string& link, const std::string& path) {
@@ -123,17 +91,15 @@ bool DumpFlash(const std::string& file, const korrsim::Flash& flash) {
 }
 
 int Serve(const Options& o) {
-    const korrsim::InstrumentType* type = korrsim::FindInstrumentType(o.type);
+    const korrsim::InstrumentType* type = korrsim::FindInstrumentType(o.sim.type);
     if (type == nullptr) {
-        std::fprintf(stderr, "korrsim: unknown device type \"%s\"\n", o.type.c_str());
+        std::fprintf(stderr, "korrsim: unknown device type \"%s\"\n", o.sim.type.c_str());
         return 2;
     }
     korrsim::EventLoop loop;
-    korrsim::Link line(loop, o.seed);
-    for (auto d : {korrsim::Direction::ToDevice, korrsim::Direction::ToHost}) {
-        line.Faults().SetRates(d, {.lose = o.lose, .corrupt = o.corrupt, .insert = o.noise});
-    }
-    if (!o.sensor.empty() && o.type != "MCD" && o.type != "MORVA-XE") {
+    korrsim::Link line(loop, o.sim.seed);
+    korrsim::ApplyLineFaults(line, o.sim);
+    if (!o.sensor.empty() && o.sim.type != "MCD" && o.sim.type != "MORVA-XE") {
         std::fprintf(stderr, "korrsim: --sensor needs --type MCD or MORVA-XE\n");
         return 2;
     }
@@ -141,9 +107,10 @@ int Serve(const Options& o) {
     SetUpSensor(sensor, o);
     korrsim::Instrument instrument(line, *type);
     instrument.SetFirmware(MakeFirmware(line, o, &sensor));
-    PowerUp(instrument, o);
+    korrsim::PowerUpSim(instrument, o.sim);
 
     korrsim::PtyServer server(loop, line);
+    server.SetTimeScale(o.timeScale);
     std::string error;
     if (!server.Open(&error)) {
         std::fprintf(stderr, "korrsim: %s\n", error.c_str());
@@ -153,10 +120,7 @@ int Serve(const Options& o) {
     std::printf("%s\n", server.Path().c_str());
     std::fflush(stdout);
     std::fprintf(stderr, "korrsim: %s (%s) on %s\n", type->code,
-                 o.loaderActive    ? "loader active"
-                 : o.loaderWaiting ? "loader waiting"
-                                   : ("firmware " + o.firmwareVersion).c_str(),
-                 server.Path().c_str());
+                 korrsim::DescribeSim(o.sim).c_str(), server.Path().c_str());
 
     // With --once: done when the host lets go of the port after an update.
     bool hostSeen = false;
@@ -177,26 +141,12 @@ int main(int argc, char** argv) {
     CLI::App app{"korrsim - a simulated Korrin instrument on a pseudo-terminal"};
     app.name("korrsim");
     Options o;
-    app.add_option("--type", o.type, "device type code (QS7, QE8, ...)")->capture_default_str();
-    app.add_option("--firmware-version", o.firmwareVersion, "version the firmware reports")
-        ->capture_default_str();
-    auto* active = app.add_flag("--loader-active", o.loaderActive,
-                                "start in the loader with a session open (answers '?')");
-    auto* waiting = app.add_flag("--loader-waiting", o.loaderWaiting,
-                                 "start in the loader waiting for a host (prompts '$')");
-    auto* none =
-        app.add_flag("--no-loader", o.noLoader, "firmware without a loader (\"KorrBSL MISSING\")");
-    active->excludes(waiting)->excludes(none);
-    waiting->excludes(none);
-    app.add_option("--seed", o.seed, "seed of the line's faults")->capture_default_str();
-    app.add_option("--lose", o.lose, "probability that a byte is lost")
-        ->check(CLI::Range(0.0, 1.0));
-    app.add_option("--corrupt", o.corrupt, "probability that a byte is corrupted")
-        ->check(CLI::Range(0.0, 1.0));
-    app.add_option("--noise", o.noise, "probability of a noise byte before a byte")
-        ->check(CLI::Range(0.0, 1.0));
+    korrsim::AddSimOptions(app, o.sim);
     app.add_option("--link", o.link, "also make the port available as this symlink");
     app.add_option("--dump-flash", o.dumpFlash, "write the flash as TI-Text on exit");
+    app.add_option("--time-scale", o.timeScale,
+                   "run the simulated time this many times faster than real time")
+        ->check(CLI::Range(1.0, 1000.0));
     app.add_flag("--once", o.once, "exit when the host closes the port after an update");
     auto* sensor = app.add_option("--sensor", o.sensor,
                                   "serve a communication device with a digital sensor of this "

@@ -125,8 +125,18 @@ void BslLoader::OnByte(uint8_t byte) {
     HandleFrame(frame);
 }
 
+std::string BslLoader::VersionReply() const {
+    char text[32];
+    std::snprintf(text, sizeof text, "+%d+\r", version_);
+    return text;
+}
+
 void BslLoader::HandleFrame(const std::string& frame) {
     ++stats_.frames;
+    if (answersVersionLines_ && !frame.empty() && frame[0] == 'g') {
+        Reply(VersionReply(), timing_.reply);
+        return;
+    }
     // letter, fields, '.', four check digits
     const size_t dot = frame.rfind('.');
     uint32_t check = 0;
@@ -165,11 +175,8 @@ std::string BslLoader::Execute(char letter, const std::string& fields, TimeUs* b
     uint32_t value = 0;
     uint32_t segmentSize = 0;
     switch (letter) {
-        case 'g': {
-            char text[32];
-            std::snprintf(text, sizeof text, "+%d+\r", version_);
-            return text;
-        }
+        case 'g':
+            return VersionReply();
         case '@':
             if (!ParseAddress(fields, &value)) return "-\r";
             address_ = value;

@@ -52,6 +52,10 @@ class BslLoader : public Device {
     uint32_t Address() const { return address_; }
     // Refuses the next n frames of a letter with '-' (a loader that had trouble writing).
     void RefuseNext(char letter, int count);
+    // Loaders differ in what they make of a line without a valid check value: all answer '?',
+    // but some answer any line that starts with 'g' with their version (so a firmware's
+    // "get -ver" finds them out).
+    void SetAnswersVersionLines(bool on) { answersVersionLines_ = on; }
 
   private:
     void HandleFrame(const std::string& frame);
@@ -62,6 +66,7 @@ class BslLoader : public Device {
     uint32_t SegmentOf(uint32_t address, uint32_t* size) const;
     bool MayWrite(uint32_t from, uint32_t to);
     void Reply(std::string text, TimeUs after);
+    std::string VersionReply() const;
 
     Link& link_;
     Flash& flash_;
@@ -73,6 +78,7 @@ class BslLoader : public Device {
     LoaderTiming timing_;
     LoaderStats stats_;
     std::function<void()> onVectors_;
+    bool answersVersionLines_ = false;
     char refuseLetter_ = 0;
     int refuseCount_ = 0;
     size_t addressDigits_;

@@ -1,5 +1,7 @@
 #include "models/Qs7Firmware.h"
 
+#include "models/CommandFirmware.h"
+
 namespace korrsim {
 
 Qs7Firmware::Qs7Firmware(Link& link, std::string versionReply, std::string accessCode)
@@ -17,6 +19,18 @@ Qs7Firmware::Qs7Firmware(Link& link, std::string versionReply, std::string acces
         loggedIn_ = false;
         return Reply::Ok();
     });
+}
+
+std::unique_ptr<InstrumentFirmware> MakeCommandLanguageFirmware(Link& link,
+                                                                std::string versionReply,
+                                                                bool hasLoader) {
+    auto device = std::make_unique<Qs7Firmware>(link, std::move(versionReply));
+    return std::make_unique<CommandFirmware>(
+        std::move(device), hasLoader, [](CommandDevice& firmware, const BootImage& image) {
+            // New firmware reports what its identity block says.
+            if (image.code.empty()) return;
+            static_cast<Qs7Firmware&>(firmware).SetVersionReply(image.code + " " + image.version);
+        });
 }
 
 }  // namespace korrsim

@@ -3,9 +3,12 @@
 // "get -ver" ("QS7 3.60"), takes the access-code login ("login *8173"), and answers the boot
 // command through the hook of the instrument it runs in.
 
+#include <memory>
 #include <string>
 
+#include "core/Link.h"
 #include "models/CommandDevice.h"
+#include "models/InstrumentFirmware.h"
 
 namespace korrsim {
 
@@ -28,5 +31,12 @@ class Qs7Firmware : public CommandDevice {
     bool loggedIn_ = false;
     int logins_ = 0;
 };
+
+// An instrument's command-language firmware: it reports `versionReply` ("QS7 3.55", "QE8
+// 2.10"), and once an update restarted it, whatever the new image's identity block says. Without
+// a loader it answers the boot command "KorrBSL MISSING".
+std::unique_ptr<InstrumentFirmware> MakeCommandLanguageFirmware(Link& link,
+                                                                std::string versionReply,
+                                                                bool hasLoader = true);
 
 }  // namespace korrsim

@@ -8,6 +8,7 @@
 #include "cli/PortsCommand.h"
 #include "cli/SettingsCommand.h"
 #include "cli/SensorCommand.h"
+#include "cli/UpdateCommand.h"
 
 namespace korrcli {
 
@@ -19,11 +20,16 @@ void RegisterCommands(CLI::App& app, Commands& commands) {
     RegisterIdentifyCommand(app, commands);
     RegisterSettingsCommand(app, commands);
     RegisterSensorCommand(app, commands);
+    RegisterUpdateCommand(app, commands);
 }
 
 int RunSelected(CLI::App& app, Commands& commands) {
     for (auto& [sub, run] : commands.entries) {
-        if (sub->parsed()) return run();
+        if (!sub->parsed()) continue;
+        commands.log.Open(commands.logOptions);
+        const int status = run();
+        if (status == kExitFailed) commands.log.PointToLog();
+        return status;
     }
     std::fputs(app.help().c_str(), stdout);
     return kExitOk;

@@ -5,6 +5,8 @@
 #include <functional>
 #include <vector>
 
+#include "cli/CommandLog.h"
+
 namespace korrcli {
 
 // Exit statuses: 0 done, 1 the operation failed, 2 a usage error.
@@ -15,10 +17,15 @@ inline constexpr int kExitUsage = 2;
 struct Commands {
     // Each entry: the subcommand and what runs when it was chosen.
     std::vector<std::pair<CLI::App*, std::function<int()>>> entries;
+    // --log and -v of whichever subcommand runs (AddLogOptions), and the log they open before
+    // it runs; a command writes to log.Log().
+    LogOptions logOptions;
+    CommandLog log;
 };
 
 void RegisterCommands(CLI::App& app, Commands& commands);
-// Runs the chosen subcommand; without one, prints the help.
+// Opens the log and runs the chosen subcommand, pointing to the log when it failed; without a
+// subcommand, prints the help.
 int RunSelected(CLI::App& app, Commands& commands);
 
 }  // namespace korrcli

@@ -11,12 +11,11 @@ namespace korrcli {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// The product this build serves.
 int ProductType() {
     return korr::kDeviceTypeQS7;
 }
+
+namespace {
 
 fs::path ProgramFolder() {
     std::error_code ec;
@@ -24,20 +23,26 @@ fs::path ProgramFolder() {
     return ec ? fs::current_path(ec) : self.parent_path();
 }
 
+// The folder as the environment names it; empty when neither variable helps.
+fs::path NamedDataFolder() {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    if (xdg != nullptr && xdg[0] == '/') return fs::path(xdg) / "Korrin" / "KorrBSL";
+    if (home != nullptr && home[0] != '\0') {
+        return fs::path(home) / ".local" / "share" / "Korrin" / "KorrBSL";
+    }
+    return {};
+}
+
+std::string LogName() {
+    return ProductCaption() + ".errors.txt";
+}
+
 }  // namespace
 
 std::string DataFolder() {
-    fs::path base;
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    const char* home = std::getenv("HOME");
-    if (xdg != nullptr && xdg[0] == '/') {
-        base = xdg;
-    } else if (home != nullptr && home[0] != '\0') {
-        base = fs::path(home) / ".local" / "share";
-    } else {
-        return ProgramFolder().string();
-    }
-    fs::path folder = base / "Korrin" / "KorrBSL";
+    const fs::path folder = NamedDataFolder();
+    if (folder.empty()) return ProgramFolder().string();
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec || !fs::is_directory(folder, ec)) return ProgramFolder().string();
@@ -49,7 +54,12 @@ std::string ProductCaption() {
 }
 
 std::string ErrorLogPath() {
-    return (fs::path(DataFolder()) / (ProductCaption() + ".errors.txt")).string();
+    return (fs::path(DataFolder()) / LogName()).string();
+}
+
+std::string ErrorLogPathForHelp() {
+    const fs::path folder = NamedDataFolder();
+    return ((folder.empty() ? ProgramFolder() : folder) / LogName()).string();
 }
 
 }  // namespace korrcli

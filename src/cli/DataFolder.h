@@ -9,9 +9,13 @@ namespace korrcli {
 // The data folder, created with its parents if missing; the program's own folder when it
 // cannot be created.
 std::string DataFolder();
+// The device type of the product this build serves (the Quorra Series 7).
+int ProductType();
 // The product's caption: its display name and " Firmware Updater".
 std::string ProductCaption();
 // The error log: the caption and ".errors.txt" in the data folder.
 std::string ErrorLogPath();
+// The same path without creating anything, for the help text.
+std::string ErrorLogPathForHelp();
 
 }  // namespace korrcli

@@ -9,6 +9,9 @@
 #include "bsl/KorrBSLHost.h"
 #include "cli/DataFolder.h"
 #include "cli/ErrorText.h"
+#include "cli/FirmwareFile.h"
+#include "cli/InstrumentCheck.h"
+#include "cli/PortAccess.h"
 #include "cli/ProgressBar.h"
 #include "device/DeviceTypes.h"
 #include "host/SimInstrument.h"
@@ -19,38 +22,56 @@ namespace korrcli {
 
 namespace {
 
+constexpr const char* kTag = "KorrBSL Host";
+
 struct FlashOptions {
     std::string port;
+    CLI::Option* portOption = nullptr;
     std::string firmware;
     std::string deviceType;
-    bool verbose = false;
     bool simulate = false;
+    bool factory = false;
 };
 
-enum class Step { Image, Connect, EraseInfo, EraseFlash, Upload, Vectors };
+// How far a run got; a cancel or a failure says what that left on the instrument.
+enum class Step { Image, Identify, Connect, EraseInfo, EraseFlash, Upload, Vectors };
 
-// The first Ctrl-C cancels at the next progress call; a second one ends the program.
+// Ctrl-C, SIGTERM and SIGHUP ask to cancel at the next step or progress call; the same signal
+// a second time ends the program.
 volatile std::sig_atomic_t g_cancel = 0;
-void OnInterrupt(int) {
+void OnCancelSignal(int) {
     g_cancel = 1;
 }
 
-class InterruptGuard {
+constexpr int kCancelSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+class CancelGuard {
   public:
-    InterruptGuard() {
+    CancelGuard() {
+        g_cancel = 0;
         struct sigaction action {};
-        action.sa_handler = OnInterrupt;
+        action.sa_handler = OnCancelSignal;
         action.sa_flags = SA_RESETHAND;
         sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &previous_);
+        for (size_t i = 0; i < std::size(kCancelSignals); ++i) {
+            sigaction(kCancelSignals[i], &action, &previous_[i]);
+        }
     }
-    ~InterruptGuard() { sigaction(SIGINT, &previous_, nullptr); }
-    InterruptGuard(const InterruptGuard&) = delete;
-    InterruptGuard& operator=(const InterruptGuard&) = delete;
+    ~CancelGuard() {
+        for (size_t i = 0; i < std::size(kCancelSignals); ++i) {
+            sigaction(kCancelSignals[i], &previous_[i], nullptr);
+        }
+    }
+    CancelGuard(const CancelGuard&) = delete;
+    CancelGuard& operator=(const CancelGuard&) = delete;
 
   private:
-    struct sigaction previous_ {};
+    struct sigaction previous_[std::size(kCancelSignals)]{};
 };
+
+bool Cancelled() {
+    return g_cancel != 0;
+}
 
 struct CodeText {
     int32_t code;
@@ -71,25 +92,59 @@ constexpr CodeText kCodeTexts[] = {
     {.code = -112, .text = "the instrument does not have a working firmware loader"},
 };
 
-std::string Meaning(int32_t code, Step step) {
-    if (step == Step::Connect) {
-        if (const char* port = PortErrorMeaning(code)) return port;
+// What a stop at each step leaves on the instrument, and how to recover.
+struct StepOutcome {
+    Step step;
+    const char* left;
+};
+
+constexpr StepOutcome kOutcomes[] = {
+    {.step = Step::Image, .left = "The instrument was not touched."},
+    {.step = Step::Identify, .left = "The instrument was not changed."},
+    {.step = Step::Connect,
+     .left = "Nothing was erased. The instrument may now wait in its firmware loader: running "
+             "the same command again finishes the update."},
+    {.step = Step::EraseInfo,
+     .left = "The instrument's memory may be partly erased and it cannot start its firmware: "
+             "running the same command again recovers it."},
+    {.step = Step::EraseFlash,
+     .left = "The instrument's firmware is partly or wholly erased and it cannot start: running "
+             "the same command again recovers it."},
+    {.step = Step::Upload,
+     .left = "The instrument is half-programmed and cannot start its firmware: running the same "
+             "command again recovers it."},
+    {.step = Step::Vectors,
+     .left = "The firmware is programmed but the instrument may not restart into it: running "
+             "the same command again recovers it."},
+};
+
+const char* Left(Step step) {
+    for (const StepOutcome& o : kOutcomes) {
+        if (o.step == step) return o.left;
     }
+    return "";
+}
+
+std::string Meaning(int32_t code, Step step) {
     if (step == Step::Upload && code == -10) return "there is no firmware image to send";
     if (step == Step::Upload && code == -11) return "the firmware image is malformed";
     for (const CodeText& c : kCodeTexts) {
         if (c.code == code) return c.text;
     }
-    return SystemErrorMeaning(code);
+    // Only opening the port passes a system error up; it was tried just before.
+    return step == Step::Connect ? SystemErrorMeaning(code) : "an unexpected result of the loader";
 }
 
 int Fail(int32_t code, Step step) {
-    return ReportError(code, Meaning(code, step).c_str());
+    ReportError(code, Meaning(code, step).c_str());
+    std::fprintf(stderr, "%s\n", Left(step));
+    return kExitFailed;
 }
 
-int UsageError(const std::string& what) {
-    std::fprintf(stderr, "korrbsl flash: %s (see korrbsl flash --help)\n", what.c_str());
-    return kExitUsage;
+int ReportCancel(korr::KorrLog* log, Step step) {
+    if (log != nullptr) log->Print(korr::LOG_ERROR, kTag, "Update cancelled by the user");
+    std::fprintf(stderr, "Cancelled. %s\n", Left(step));
+    return kExitFailed;
 }
 
 // The device type to program for: the one given, else the image's. 0 when unknown.
@@ -98,6 +153,60 @@ int ChooseType(const std::string& given, const korr::FirmwareImage& image) {
     std::string code = given;
     for (char& c : code) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return korr::FindDeviceTypeByCode(code);
+}
+
+// Why the instrument found must not be programmed with this image; empty when it may.
+std::string Mismatch(const FoundDevice& found, const korr::FirmwareImage& image, int type) {
+    const char* product = korr::DeviceTypeInfo(ProductType()).displayName;
+    switch (found.answer) {
+        case Answer::LoaderActive:
+        case Answer::LoaderWaiting:
+            return "";  // an interrupted update: the loader cannot tell what it belongs to
+        case Answer::Garbled:
+        case Answer::Silent:
+            return std::string(AnswerText(found.answer)) + "; this updater erases nothing it " +
+                   "could not identify as a " + product;
+        case Answer::Failed:
+            return std::string("the instrument could not be identified (") +
+                   DeviceCodeMeaning(found.code) + ")";
+        case Answer::Firmware:
+            break;
+    }
+    const int foundType = found.info.type;
+    if (foundType != ProductType()) {
+        return "found " + DescribeFound(found) + ", but this updater is for the " + product;
+    }
+    if (type != foundType || (image.type != 0 && image.type != foundType)) {
+        const int imageType = image.type != 0 ? image.type : type;
+        return std::string("the firmware ") + image.name + " is for the " +
+               korr::DeviceTypeInfo(imageType).displayName + ", but the instrument is a " +
+               DescribeFound(found);
+    }
+    return "";
+}
+
+// Tells what answers on the port and whether the update may go on; kExitOk when it may.
+int CheckInstrument(korr::KorrLog* log, const std::string& port, const korr::FirmwareImage& image,
+                    int type, bool factory) {
+    std::printf("Identifying the instrument on %s...\n", port.c_str());
+    std::fflush(stdout);
+    korr::MORVA_Protocol link(log);
+    const FoundDevice found = ProbeInstrument(link, port);
+    link.DisconnectDevice(false);
+    if (found.answer == Answer::Firmware) {
+        std::printf("Found %s.\n", DescribeFound(found).c_str());
+    } else if (found.answer == Answer::LoaderActive || found.answer == Answer::LoaderWaiting) {
+        std::printf("The firmware loader answers: going on with the interrupted update.\n");
+    }
+    const std::string why = Mismatch(found, image, type);
+    if (why.empty()) return kExitOk;
+    if (factory) {
+        std::printf("Going on anyway (--factory): %s.\n", why.c_str());
+        return kExitOk;
+    }
+    if (log != nullptr) log->Print(korr::LOG_ERROR, kTag, "Update refused: %s", why.c_str());
+    ReportFailure("not programming: " + why + ". Nothing was erased (--factory overrides this)");
+    return kExitFailed;
 }
 
 // Runs one long step with the bar; the engine's closing call is drawn once the result is in.
@@ -112,7 +221,7 @@ int32_t WithProgress(korr::KorrBSLHost& host, ProgressBar& bar, const char* labe
             lastDone = done;
             bar.Show(label, done, total);
         }
-        return g_cancel == 0;
+        return !Cancelled();
     });
     int32_t r = operation();
     bar.Finish(label, r >= 0 ? lastTotal : lastDone, lastTotal, r >= 0);
@@ -120,81 +229,95 @@ int32_t WithProgress(korr::KorrBSLHost& host, ProgressBar& bar, const char* labe
     return r;
 }
 
+// The loader's steps; between any two of them a cancel request stops the run (-40).
 int32_t Program(korr::KorrBSLHost& host, const char* port, const korr::DeviceTypeRow& row,
-                Step* failed) {
+                Step* reached) {
     ProgressBar bar(stdout);
     const bool five = row.twentyBitAddresses;
     std::printf("Starting the firmware loader on %s...\n", port);
     std::fflush(stdout);
-    *failed = Step::Connect;
+    *reached = Step::Connect;
     int32_t r = host.BSLConnect(port, row.loaderBaud, true, 3);
     if (r < 0) return r;
     if (host.loaderVersion > 0) std::printf("KorrBSL version %d\n", host.loaderVersion);
+    if (Cancelled()) return -40;
 
     std::printf("Erasing firmware memory...\n");
     std::fflush(stdout);
-    *failed = Step::EraseInfo;
+    *reached = Step::EraseInfo;
     r = host.BSLEraseINFO(row.infoStart, row.infoSegments, row.infoSegmentSize, five);
     if (r < 0) return r;
-    *failed = Step::EraseFlash;
+    if (Cancelled()) return -40;
+    *reached = Step::EraseFlash;
     r = WithProgress(host, bar, "Erasing flash",
                      [&] { return host.BSLEraseFlash(row.flashStart, row.flashEnd, five); });
     if (r < 0) return r;
-    *failed = Step::Upload;
+    if (Cancelled()) return -40;
+    *reached = Step::Upload;
     r = WithProgress(host, bar, "Uploading new firmware code",
                      [&] { return host.BSLSendFirmware(five); });
     if (r < 0) return r;
+    if (Cancelled()) return -40;
     std::printf("Restarting the %s...\n", row.displayName);
     std::fflush(stdout);
-    *failed = Step::Vectors;
+    *reached = Step::Vectors;
     return host.BSLSendVectors();
 }
 
-int RunFlash(const FlashOptions& o) {
-    if (o.port.empty() && !o.simulate) return UsageError("--port is required");
+void ReportSimulatedRestart(korrsim::SimInstrument& sim, const korr::DeviceTypeRow& row) {
+    sim.RunFor(sim.Target().Type().restart);
+    std::printf("The simulated %s restarted %s.\n", row.displayName,
+                sim.Target().CurrentMode() == korrsim::Instrument::Mode::Firmware
+                    ? "into its new firmware"
+                    : "into its loader: the flash holds no firmware it can start");
+}
 
-    korr::KorrLog log(ErrorLogPath().c_str(), o.verbose ? korr::LOG_VERBOSE : korr::LOG_ERROR);
-    if (o.verbose) {
-        log.SetMirror([](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
+int RunFlash(const FlashOptions& o, CommandLog& commandLog) {
+    if (!o.simulate && o.portOption->count() == 0) {
+        return ReportUsageError("flash", "--port is required");
     }
+    korr::KorrLog* log = commandLog.Log();
     std::optional<korrsim::SimInstrument> sim;  // outlives the engine, whose end still waits
-    korr::KorrBSLHost host(&log);
+    korr::KorrBSLHost host(log);
     if (host.image.status < 0) return Fail(host.image.status, Step::Image);
     if (!o.firmware.empty()) {
-        int32_t r = host.BSLLoadTIFile(o.firmware.c_str());
-        if (r < 0) return Fail(r, Step::Image);
+        if (int status = LoadFirmwareFile(host, o.firmware); status != kExitOk) return status;
     }
     const int type = ChooseType(o.deviceType, host.image);
     if (type == korr::kDeviceTypeUnknown) {
-        return UsageError(o.deviceType.empty()
-                              ? "the firmware's device type is unknown: give --device-type"
-                              : "unknown device type \"" + o.deviceType + "\"");
+        return ReportUsageError("flash",
+                                o.deviceType.empty()
+                                    ? "the firmware's device type is unknown: give --device-type"
+                                    : "unknown device type \"" + o.deviceType + "\"");
     }
     const korr::DeviceTypeRow& row = korr::DeviceTypeInfo(type);
 
     std::string port = o.port;
     if (o.simulate) {
+        // The simulated instrument is of the type asked for, running older firmware.
         sim.emplace(row.code, 1, port.empty() ? "sim0" : port);
+        sim->SpeakCommandLanguage("3.55");
         port = sim->Port();
+    } else if (int status = CheckPort("flash", port, log); status != kExitOk) {
+        return status;
     }
+    commandLog.ConcernPort(port, o.simulate);
 
-    InterruptGuard interrupt;
-    g_cancel = 0;
+    CancelGuard cancel;
     const uint32_t start = korr::TickMs();
-    Step failed = Step::Connect;
-    int32_t r = Program(host, port.c_str(), row, &failed);
+    if (int status = CheckInstrument(log, port, host.image, type, o.factory); status != kExitOk) {
+        return status;
+    }
+    if (Cancelled()) return ReportCancel(log, Step::Identify);
+    Step reached = Step::Connect;
+    int32_t r = Program(host, port.c_str(), row, &reached);
     host.BSLDisconnect();
-    if (r < 0) return Fail(r, failed);
+    if (r == -40) return ReportCancel(log, reached);
+    if (r < 0) return Fail(r, reached);
 
     std::printf("Programmed %s into the %s in %u seconds%s.\n", host.image.name, row.displayName,
                 (korr::TickMs() - start) / 1000, o.simulate ? " (simulated time)" : "");
-    if (sim) {
-        sim->RunFor(sim->Target().Type().restart);
-        std::printf("The simulated %s restarted %s.\n", row.displayName,
-                    sim->Target().CurrentMode() == korrsim::Instrument::Mode::Firmware
-                        ? "into its new firmware"
-                        : "into its loader: the flash holds no firmware it can start");
-    }
+    if (sim) ReportSimulatedRestart(*sim, row);
     return kExitOk;
 }
 
@@ -202,18 +325,23 @@ int RunFlash(const FlashOptions& o) {
 
 void RegisterFlashCommand(CLI::App& app, Commands& commands) {
     CLI::App* sub = app.add_subcommand(
-        "flash", "Program the firmware through the instrument's loader (erase, program, vectors)");
+        "flash",
+        "Program the firmware through the instrument's loader (identify, erase, program, "
+        "vectors)");
     auto o = std::make_shared<FlashOptions>();
-    sub->add_option("--port", o->port, "serial port of the instrument (ttyUSB0 or a path)");
+    o->portOption =
+        sub->add_option("--port", o->port, "serial port of the instrument (ttyUSB0 or a path)");
     sub->add_option("--firmware", o->firmware,
-                    "TI-Text file to program instead of the built-in image")
-        ->check(CLI::ExistingFile);
+                    "TI-Text file to program instead of the built-in image");
     sub->add_option("--device-type", o->deviceType,
                     "device type code (QS7, QE8, ...); default: the firmware's");
-    sub->add_flag("-v,--verbose", o->verbose, "verbose log, also shown on stderr");
+    sub->add_flag("--factory", o->factory,
+                  "program even an instrument of another product or type, or one that cannot "
+                  "be identified");
     sub->add_flag("--simulate", o->simulate,
                   "program a simulated instrument instead of a real one (no port needed)");
-    commands.entries.emplace_back(sub, [o] { return RunFlash(*o); });
+    AddLogOptions(sub, commands.logOptions);
+    commands.entries.emplace_back(sub, [o, &commands] { return RunFlash(*o, commands.log); });
 }
 
 }  // namespace korrcli

@@ -8,14 +8,15 @@
 #include <string>
 
 #include "cli/ErrorText.h"
+#include "cli/InstrumentCheck.h"
 #include "cli/InstrumentSettingsView.h"
+#include "cli/PortAccess.h"
 #include "common/FixedText.h"
 #include "device/DeviceIdentification.h"
 #include "device/DeviceSettings.h"
 #include "device/DeviceTypes.h"
 #include "device/MORVA_Protocol.h"
 #include "log/KorrLog.h"
-#include "serial/PosixPort.h"
 
 namespace korrcli {
 
@@ -23,61 +24,23 @@ namespace {
 
 struct IdentifyOptions {
     std::string port;
-    std::string logFile;
     bool settings = false;
-    bool verbose = false;
 };
 
-constexpr uint8_t kUpdateBaudIndex = 2;  // the update talks to the firmware at 9600 baud
-
-// The device's codes overlap errno values (-13 is also EACCES), so port errors are told apart
-// by trying the port first, not by their number.
-const char* Meaning(int32_t code) {
-    switch (code) {
-        case -10:
-            return "a required argument is missing";
-        case -13:
-            return "the device's firmware is too old for this updater";
-        case -20:
-            return "nothing is listening on the port";
-        case -21:
-            return "no answer from the device";
-        case -30:
-            return "the device's answer was not understood";
-        case -32:
-            return "the device echoes every command (is a relay active?)";
-        case -33:
-            return "a relay seems to be active on the line";
-        case -34:
-            return "the device refused the command";
-        case -36:
-            return "the device is not initialised";
-        case -40:
-            return "cancelled";
-        case -60:
-            return "out of memory";
-        case -80:
-            return "the firmware loader answers instead of the firmware (interrupted update?)";
-        case -81:
-            return "the firmware loader is waiting instead of the firmware (interrupted update?)";
-        default:
-            break;
-    }
-    return SystemErrorMeaning(code);
-}
-
 int Fail(int32_t code) {
-    return ReportError(code, Meaning(code));
+    return ReportError(code, DeviceCodeMeaning(code));
 }
 
 const char* YesNo(bool value) {
     return value ? "yes" : "no";
 }
 
-void PrintIdentity(const char* port, const korr::MORVA_Protocol& link) {
-    const korr::DeviceSettingsRecord& s = link.settings;
+void PrintIdentity(const char* port, const korr::DeviceSettingsRecord& s) {
     std::printf("port:               %s\n", port);
-    std::printf("device class:       %d %s\n", s.deviceClass, s.className);
+    // Instruments have no class of the logger family: a 0 would only puzzle.
+    if (s.deviceClass != korr::kClassUnknown) {
+        std::printf("device class:       %d %s\n", s.deviceClass, s.className);
+    }
     std::printf("version:            \"%s\" (%d)\n", s.versionText, static_cast<int>(s.version));
     std::printf("command set:        %s\n", s.newCommandSet ? "current" : "old (\"show\" report)");
     std::printf("capabilities:       0x%08X\n", static_cast<unsigned>(s.capabilities));
@@ -171,47 +134,41 @@ int ReadSettings(korr::MORVA_Protocol& link) {
     return kExitOk;
 }
 
-int RunIdentify(const IdentifyOptions& o) {
-    std::unique_ptr<korr::KorrLog> log;
-    if (!o.logFile.empty()) {
-        log = std::make_unique<korr::KorrLog>(o.logFile.c_str(),
-                                              o.verbose ? korr::LOG_VERBOSE : korr::LOG_ERROR);
+// Not the firmware: what answered instead, said in one line with what to do about it.
+int ReportOtherAnswer(const std::string& port, const FoundDevice& found) {
+    switch (found.answer) {
+        case Answer::LoaderActive:
+        case Answer::LoaderWaiting:
+            return ReportFailure(std::string("on ") + port + " " + AnswerText(found.answer) +
+                                 "; \"korrbsl flash --port " + port + "\" finishes it");
+        case Answer::Garbled:
+        case Answer::Silent:
+            return ReportFailure(std::string("on ") + port + " " + AnswerText(found.answer));
+        case Answer::Failed:
+        case Answer::Firmware:
+            break;
     }
-    korr::MORVA_Protocol link(log.get());
+    return Fail(found.code);
+}
+
+int RunIdentify(const IdentifyOptions& o, CommandLog& commandLog) {
+    korr::KorrLog* log = commandLog.Log();
+    if (int status = CheckPort("identify", o.port, log); status != kExitOk) return status;
+    commandLog.ConcernPort(o.port, false);
+    korr::MORVA_Protocol link(log);
     if (link.status < 0) return Fail(link.status);
 
-    if (int32_t p = korr::ProbePortLock(o.port.c_str()); p < 0) {
-        const char* port = PortErrorMeaning(p);
-        return ReportError(p, port != nullptr ? port : SystemErrorMeaning(p));
-    }
-    korr::ConnectRequest request;
-    korr::CopyText(request.portName, o.port.c_str());
-    request.linkType = korr::kLinkSerial;
-    request.baudIndex = kUpdateBaudIndex;
-    int32_t r = link.ConnectDevice(&request);
-    if (r < 0) return Fail(r);
-
-    // The oldest firmware tells its version only in its "show" report.
-    if (link.settings.deviceClass == korr::kClassTr3 && !link.settings.newCommandSet) {
-        r = korr::VerCommand(link, false);
-        if (r < 0) {
-            link.DisconnectDevice(false);
-            return Fail(r);
-        }
-    }
-    PrintIdentity(link.port.name, link);
-    // A version text without a device code leaves the record as it is: the unknown type.
-    korr::DeviceInfo info;
-    korr::FillDeviceInfo(korr::kDeviceTypeUnknown, link.settings.version, 0, &info);
-    const int32_t parsed = korr::ParseVersionString(link.settings.versionText, &info);
-    if (parsed == -10) {
+    const FoundDevice found = ProbeInstrument(link, o.port);
+    if (found.answer != Answer::Firmware) return ReportOtherAnswer(o.port, found);
+    PrintIdentity(link.port.name, found.settings);
+    if (found.parsed == -10) {
         std::printf("device type:        unknown (no version text)\n");
     } else {
-        PrintDeviceInfo(parsed, info);
+        PrintDeviceInfo(found.parsed, found.info);
     }
-    if (o.settings && parsed > 0 && HasInstrumentSettings(info.type)) {
+    if (o.settings && found.parsed > 0 && HasInstrumentSettings(found.info.type)) {
         link.DisconnectDevice(false);  // the instrument protocol connects on its own
-        return ShowInstrumentSettings(o.port.c_str(), log.get());
+        return ShowInstrumentSettings(o.port.c_str(), log);
     }
     const int status = o.settings ? ReadSettings(link) : kExitOk;
     link.DisconnectDevice(false);
@@ -226,9 +183,8 @@ void RegisterIdentifyCommand(CLI::App& app, Commands& commands) {
     auto o = std::make_shared<IdentifyOptions>();
     sub->add_option("--port", o->port, "serial port of the device (ttyUSB0 or a path)")->required();
     sub->add_flag("--settings", o->settings, "also read and show the device's settings");
-    sub->add_option("--log", o->logFile, "write the protocol log to this file");
-    sub->add_flag("-v,--verbose", o->verbose, "verbose protocol log (with --log)");
-    commands.entries.emplace_back(sub, [o] { return RunIdentify(*o); });
+    AddLogOptions(sub, commands.logOptions);
+    commands.entries.emplace_back(sub, [o, &commands] { return RunIdentify(*o, commands.log); });
 }
 
 }  // namespace korrcli

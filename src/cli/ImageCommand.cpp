@@ -1,6 +1,7 @@
 // korrbsl image info|dump: what the firmware image holds, and saving it to a file.
 #include "cli/ImageCommand.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -9,9 +10,11 @@
 
 #include "bsl/KorrBSLHost.h"
 #include "cli/ErrorText.h"
+#include "cli/FirmwareFile.h"
 #include "device/DeviceTypes.h"
 #include "firmware/BuiltinImage.h"
 #include "firmware/ImageSegments.h"
+#include "firmware/TIText.h"
 
 namespace korrcli {
 
@@ -19,35 +22,31 @@ namespace {
 
 struct ImageOptions {
     std::string firmware;  // empty: the built-in image
-    std::string out;
-    bool titext = false;
+    std::string out;       // empty: the image's own file name; "-": standard output
+    bool engineForm = false;
 };
 
-int Fail(int32_t code, const std::string& what) {
-    return ReportError(code, what.c_str());
-}
-
-// What a failed load or save means, in one line.
-std::string FileReason(int32_t code, const std::string& file, const char* doing) {
-    if (code == -100) return file + " is not a valid TI-Text file";
-    if (code == -101) return "the firmware image is damaged";
-    if (code == -60) return std::string("out of memory ") + doing + " " + file;
-    return std::string("cannot ") + (std::strcmp(doing, "reading") == 0 ? "read " : "write ") +
-           file + ": " + std::strerror(-code);
-}
-
-// The image to work on: the given file's, or the built-in one. 0 when it can be used.
+// The image to work on: the given file's, or the built-in one. kExitOk when it can be used.
 int PrepareImage(korr::KorrBSLHost& host, const ImageOptions& options) {
     if (options.firmware.empty()) {
         if (host.image.status != 0) {
-            return Fail(host.image.status, host.image.status == -60
-                                               ? "out of memory building the built-in image"
-                                               : "the built-in firmware image is damaged");
+            return ReportError(host.image.status, host.image.status == -60
+                                                      ? "out of memory building the built-in image"
+                                                      : "the built-in firmware image is damaged");
         }
-        return 0;
+        return kExitOk;
     }
-    const int32_t r = host.BSLLoadTIFile(options.firmware.c_str());
-    return r == 1 ? 0 : Fail(r, FileReason(r, options.firmware, "reading"));
+    return LoadFirmwareFile(host, options.firmware);
+}
+
+// The file name that identifies the image, as --firmware reads it back: "QS7 3-60.txt".
+std::string ImageFileName(const korr::FirmwareImage& image) {
+    std::string name = image.name;
+    for (char& c : name) {
+        if (c == '.') c = '-';
+        if (c == '/') c = '_';
+    }
+    return name.empty() ? "" : name + ".txt";
 }
 
 std::string VersionText(int32_t version) {
@@ -81,9 +80,9 @@ void PrintVectors(const uint32_t* vectors) {
     }
 }
 
-int RunInfo(const ImageOptions& options) {
-    korr::KorrBSLHost host(nullptr);
-    if (int r = PrepareImage(host, options)) return r;
+int RunInfo(const ImageOptions& options, korr::KorrLog* log) {
+    korr::KorrBSLHost host(log);
+    if (int status = PrepareImage(host, options); status != kExitOk) return status;
     const korr::FirmwareImage& image = host.image;
     const bool builtIn = options.firmware.empty();
     const korr::DeviceTypeRow& type = korr::DeviceTypeInfo(image.type);
@@ -101,13 +100,30 @@ int RunInfo(const ImageOptions& options) {
     return kExitOk;
 }
 
-int RunDump(const ImageOptions& options) {
-    korr::KorrBSLHost host(nullptr);
-    if (int r = PrepareImage(host, options)) return r;
-    const char* out = options.out.c_str();
-    const int32_t r = options.titext ? host.BSLWriteStandardTIFile(out) : host.BSLWriteTIFile(out);
-    if (r != 1) return Fail(r, FileReason(r, options.out, "writing"));
-    std::printf("Wrote %s to %s%s\n", host.image.name, out, options.titext ? " as TI-Text" : "");
+int RunDump(const ImageOptions& options, korr::KorrLog* log) {
+    korr::KorrBSLHost host(log);
+    if (int status = PrepareImage(host, options); status != kExitOk) return status;
+    const char* form = options.engineForm ? " in the engine's own form" : " as TI-Text";
+    if (options.out == "-") {
+        std::string contents;
+        const int32_t r = options.engineForm ? korr::FormatImageDump(host.image, contents)
+                                             : korr::FormatStandardTIText(host.image, contents);
+        if (r != 1) return ReportError(r, "the firmware image could not be written out");
+        if (std::fwrite(contents.data(), 1, contents.size(), stdout) != contents.size() ||
+            std::fflush(stdout) != 0) {
+            return ReportFailure(FileErrorText("standard output", errno, true));
+        }
+        return kExitOk;
+    }
+    const std::string out = options.out.empty() ? ImageFileName(host.image) : options.out;
+    if (out.empty()) return ReportUsageError("image dump", "the image has no name: give OUT");
+    const int32_t r = options.engineForm ? host.BSLWriteTIFile(out.c_str())
+                                         : host.BSLWriteStandardTIFile(out.c_str());
+    if (r < 0 && r > -4096 && r != korr::kImageNoMemory && r != korr::kImageDamaged) {
+        return ReportFailure(FileErrorText(out, -r, true));
+    }
+    if (r != 1) return ReportError(r, "the firmware image could not be written out");
+    std::printf("Wrote %s to %s%s\n", host.image.name, out.c_str(), form);
     return kExitOk;
 }
 
@@ -121,15 +137,23 @@ void RegisterImageCommand(CLI::App& app, Commands& commands) {
     CLI::App* info = image->add_subcommand("info", "Name, device type, version, segments, vectors");
     info->add_option("--firmware", options->firmware,
                      "A TI-Text file instead of the built-in image");
-    commands.entries.emplace_back(info, [options] { return RunInfo(*options); });
+    AddLogOptions(info, commands.logOptions);
+    commands.entries.emplace_back(
+        info, [options, &commands] { return RunInfo(*options, commands.log.Log()); });
 
-    CLI::App* dump = image->add_subcommand("dump", "Save the image to a file");
-    dump->add_option("OUT", options->out, "The file to write")->required();
+    CLI::App* dump = image->add_subcommand(
+        "dump", "Save the image as a TI-Text file that --firmware reads back");
+    dump->add_option("OUT", options->out,
+                     "The file to write; \"-\" for standard output; default: the image's own "
+                     "name (\"QS7 3-60.txt\")");
     dump->add_option("--firmware", options->firmware,
                      "A TI-Text file instead of the built-in image");
-    dump->add_flag("--titext", options->titext,
-                   "Write standard TI-Text (bytes low address first, closing 'q' line)");
-    commands.entries.emplace_back(dump, [options] { return RunDump(*options); });
+    dump->add_flag("--engine-form", options->engineForm,
+                   "Write the loader engine's own image text (words high byte first, no 'q' "
+                   "line) instead of TI-Text");
+    AddLogOptions(dump, commands.logOptions);
+    commands.entries.emplace_back(
+        dump, [options, &commands] { return RunDump(*options, commands.log.Log()); });
 }
 
 }  // namespace korrcli

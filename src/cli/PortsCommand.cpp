@@ -1,10 +1,13 @@
 #include "cli/PortsCommand.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "cli/ErrorText.h"
+#include "cli/PortAccess.h"
 #include "serial/CommPortEnum.h"
 
 namespace korrcli {
@@ -24,35 +27,49 @@ const char* ListErrorText(int32_t code) {
     }
 }
 
-int RunPorts(bool findAll) {
-    korr::KorrSerial enumerator;  // lends no log here: the command prints what matters
+constexpr const char* kNameHeading = "PORT";
+
+// A port this user may not open says so, with the group that would let him.
+std::string PermissionMark(const char* name) {
+    const int error = TryPort(name);
+    if (error != EACCES && error != EPERM) return "";
+    const std::string group = PortOwningGroup(name);
+    return group.empty() ? "  (no permission)" : "  (no permission: group \"" + group + "\")";
+}
+
+}  // namespace
+
+int PrintPortList(std::FILE* out, bool findAll, korr::KorrLog* log) {
+    korr::KorrSerial enumerator(log);
     korr::CommPortInfo ports[korr::kCommPortListSize];
     int32_t count = korr::kCommPortListSize;
     int32_t result = korr::CommPortEnum(enumerator, ports, &count, findAll);
     if (result < 0) return ReportError(result, ListErrorText(result));
     if (count == 0) {
-        std::puts("No Comm Ports Found");
+        std::fputs("No Comm Ports Found\n", out);
         return kExitOk;
     }
-    int width = 0;
+    int width = static_cast<int>(std::strlen(kNameHeading));
     for (int32_t i = 0; i < count; ++i) {
         int len = static_cast<int>(std::strlen(ports[i].name));
         if (len > width) width = len;
     }
+    std::fprintf(out, "%-*s  %s\n", width, kNameHeading, "DESCRIPTION");
     for (int32_t i = 0; i < count; ++i) {
-        std::printf("%-*s  %s\n", width, ports[i].name, ports[i].description);
+        std::fprintf(out, "%-*s  %s%s\n", width, ports[i].name, ports[i].description,
+                     PermissionMark(ports[i].name).c_str());
     }
     return kExitOk;
 }
-
-}  // namespace
 
 void RegisterPortsCommand(CLI::App& app, Commands& commands) {
     CLI::App* sub =
         app.add_subcommand("ports", "List the serial ports, as the port list shows them");
     auto findAll = std::make_shared<bool>(false);
     sub->add_flag("--all", *findAll, "Also try the usual serial ports the system did not report");
-    commands.entries.emplace_back(sub, [findAll] { return RunPorts(*findAll); });
+    AddLogOptions(sub, commands.logOptions);
+    commands.entries.emplace_back(
+        sub, [findAll, &commands] { return PrintPortList(stdout, *findAll, commands.log.Log()); });
 }
 
 }  // namespace korrcli

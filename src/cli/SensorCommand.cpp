@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/ErrorText.h"
+#include "cli/PortAccess.h"
 #include "common/FixedText.h"
 #include "device/DeviceIdentification.h"
 #include "device/MORVA_Protocol.h"
@@ -26,9 +27,7 @@ struct SensorOptions {
     std::string port;
     std::string address;
     std::string calibration;
-    std::string logFile;
     bool json = false;
-    bool verbose = false;
 };
 
 constexpr uint8_t kUpdateBaudIndex = 2;  // 9600 baud, as an update connects
@@ -205,21 +204,15 @@ void PrintJson(const char* port, const korr::MORVA_Protocol& link, const korr::K
         sdi.sensorType != 0 ? JsonText(type).c_str() : "null", calibration.c_str());
 }
 
-int RunSensor(const SensorOptions& o) {
-    std::unique_ptr<korr::KorrLog> log;
-    if (!o.logFile.empty()) {
-        log = std::make_unique<korr::KorrLog>(o.logFile.c_str(),
-                                              o.verbose ? korr::LOG_VERBOSE : korr::LOG_ERROR);
-    }
-    korr::MORVA_Protocol link(log.get());
+int RunSensor(const SensorOptions& o, CommandLog& commandLog) {
+    korr::KorrLog* log = commandLog.Log();
+    if (int status = CheckPort("sensor", o.port, log); status != kExitOk) return status;
+    commandLog.ConcernPort(o.port, false);
+    korr::MORVA_Protocol link(log);
     if (link.status < 0) return Fail(link.status);
-    if (int32_t p = korr::ProbePortLock(o.port.c_str()); p < 0) {
-        const char* port = PortErrorMeaning(p);
-        return ReportError(p, port != nullptr ? port : SystemErrorMeaning(p));
-    }
     bool loggedIn = false;
     int32_t r = Connect(link, o.port, &loggedIn);
-    korr::KorrSDI12 sdi(log.get(), &link);
+    korr::KorrSDI12 sdi(log, &link);
     char meaning[96] = {};
     if (r > 0) r = ReadAndChange(sdi, o, meaning, sizeof meaning);
     if (r > 0) {
@@ -265,9 +258,8 @@ void RegisterSensorCommand(CLI::App& app, Commands& commands) {
     sub->add_option("--set-calibration", o->calibration, "write this first calibration string")
         ->check(CLI::Validator(CheckCalibration, "TEXT"));
     sub->add_flag("--json", o->json, "print the sensor's data as one JSON object");
-    sub->add_option("--log", o->logFile, "write the protocol log to this file");
-    sub->add_flag("-v,--verbose", o->verbose, "verbose protocol log (with --log)");
-    commands.entries.emplace_back(sub, [o] { return RunSensor(*o); });
+    AddLogOptions(sub, commands.logOptions);
+    commands.entries.emplace_back(sub, [o, &commands] { return RunSensor(*o, commands.log); });
 }
 
 }  // namespace korrcli

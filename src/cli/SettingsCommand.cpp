@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/ErrorText.h"
+#include "cli/PortAccess.h"
 #include "device/DeviceTypes.h"
 #include "instrument/InfoFile.h"
 #include "instrument/InfoFileLookup.h"
@@ -26,8 +27,6 @@ struct SettingsOptions {
     std::string port;
     std::string file;
     std::string newSerial;
-    std::string logFile;
-    bool verbose = false;
 };
 
 constexpr uint8_t kUpdateBaudIndex = 2;  // 9600 baud, as an update connects
@@ -69,19 +68,13 @@ int Fail(int32_t code) {
     return ReportError(code, SystemErrorMeaning(code));
 }
 
-std::unique_ptr<korr::KorrLog> MakeLog(const SettingsOptions& o) {
-    if (o.logFile.empty()) return nullptr;
-    return std::make_unique<korr::KorrLog>(o.logFile.c_str(),
-                                           o.verbose ? korr::LOG_VERBOSE : korr::LOG_ERROR);
-}
-
 // Opens the port and connects as an update does; true, or false once the failure is reported.
-bool Connect(korr::Korr_protocol& kp, const std::string& port, korr::DeviceInfo* info) {
-    if (int32_t p = korr::ProbePortLock(port.c_str()); p < 0) {
-        const char* meaning = PortErrorMeaning(p);
-        ReportError(p, meaning != nullptr ? meaning : SystemErrorMeaning(p));
-        return false;
-    }
+bool Connect(korr::Korr_protocol& kp, const std::string& port, korr::DeviceInfo* info,
+             CommandLog& commandLog, int* status) {
+    *status = CheckPort("settings", port, commandLog.Log());
+    if (*status != kExitOk) return false;
+    commandLog.ConcernPort(port, false);
+    *status = kExitFailed;
     const int32_t r = kp.KDConnect(port.c_str(), kUpdateBaudIndex, kConnectTries, info);
     if (r < 0) Fail(r);
     return r >= 0;
@@ -93,19 +86,16 @@ bool CheckWritableFolder(const std::string& file) {
     const size_t slash = file.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash + 1);
     if (::access(folder.c_str(), W_OK | X_OK) == 0) return true;
-    const int32_t code = -errno;
-    const std::string meaning = std::string("cannot write the settings file into ") + folder +
-                                ": " + SystemErrorMeaning(code);
-    ReportError(code, meaning.c_str());
+    ReportFailure(FileErrorText(folder, errno, true));
     return false;
 }
 
-int RunSave(const SettingsOptions& o) {
+int RunSave(const SettingsOptions& o, CommandLog& commandLog) {
     if (!CheckWritableFolder(o.file)) return kExitFailed;
-    auto log = MakeLog(o);
-    korr::Korr_protocol kp(log.get());
+    korr::Korr_protocol kp(commandLog.Log());
     korr::DeviceInfo info;
-    if (!Connect(kp, o.port, &info)) return kExitFailed;
+    int status = kExitFailed;
+    if (!Connect(kp, o.port, &info, commandLog, &status)) return status;
     const int32_t r = kp.KDSaveInfo(o.file.c_str());
     kp.KDDisconnect(false);
     if (r < 0) return Fail(r);
@@ -113,13 +103,13 @@ int RunSave(const SettingsOptions& o) {
     return kExitOk;
 }
 
-int RunRestore(const SettingsOptions& o) {
+int RunRestore(const SettingsOptions& o, CommandLog& commandLog) {
     std::string text;
     if (int32_t r = korr::ReadWholeFile(o.file.c_str(), &text); r < 0) return Fail(r);
-    auto log = MakeLog(o);
-    korr::Korr_protocol kp(log.get());  // holds no settings: the restore reads the file
+    korr::Korr_protocol kp(commandLog.Log());  // holds no settings: the restore reads the file
     korr::DeviceInfo info;
-    if (!Connect(kp, o.port, &info)) return kExitFailed;
+    int status = kExitFailed;
+    if (!Connect(kp, o.port, &info, commandLog, &status)) return status;
     const int32_t r =
         kp.KDRestoreInfo(o.file.c_str(), o.newSerial.empty() ? nullptr : o.newSerial.c_str());
     kp.KDDisconnect(true);
@@ -157,10 +147,9 @@ int RunShow(const SettingsOptions& o) {
     return kExitOk;
 }
 
-void AddDeviceOptions(CLI::App* sub, SettingsOptions& o) {
+void AddDeviceOptions(CLI::App* sub, SettingsOptions& o, Commands& commands) {
     sub->add_option("--port", o.port, "serial port of the device (ttyUSB0 or a path)")->required();
-    sub->add_option("--log", o.logFile, "write the protocol log to this file");
-    sub->add_flag("-v,--verbose", o.verbose, "verbose protocol log (with --log)");
+    AddLogOptions(sub, commands.logOptions);
 }
 
 }  // namespace
@@ -172,18 +161,20 @@ void RegisterSettingsCommand(CLI::App& app, Commands& commands) {
 
     auto save = std::make_shared<SettingsOptions>();
     CLI::App* saveSub = settings->add_subcommand("save", "Save the device's settings to FILE");
-    AddDeviceOptions(saveSub, *save);
+    AddDeviceOptions(saveSub, *save, commands);
     saveSub->add_option("FILE", save->file, "settings file to write")->required();
-    commands.entries.emplace_back(saveSub, [save] { return RunSave(*save); });
+    commands.entries.emplace_back(saveSub,
+                                  [save, &commands] { return RunSave(*save, commands.log); });
 
     auto restore = std::make_shared<SettingsOptions>();
     CLI::App* restoreSub =
         settings->add_subcommand("restore", "Write the settings in FILE back to the device");
-    AddDeviceOptions(restoreSub, *restore);
+    AddDeviceOptions(restoreSub, *restore, commands);
     restoreSub->add_option("FILE", restore->file, "settings file to read")->required();
     restoreSub->add_option("--new-serial", restore->newSerial,
                            "give the device this serial number instead of the saved one");
-    commands.entries.emplace_back(restoreSub, [restore] { return RunRestore(*restore); });
+    commands.entries.emplace_back(
+        restoreSub, [restore, &commands] { return RunRestore(*restore, commands.log); });
 
     auto show = std::make_shared<SettingsOptions>();
     CLI::App* showSub = settings->add_subcommand("show", "Print what a settings file holds");

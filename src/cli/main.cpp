@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
+#include "cli/CommandLog.h"
 #include "cli/Commands.h"
 #include "cli/Version.h"
 
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
     app.name("korrbsl");
     app.set_version_flag("--version", std::string("korrbsl ") + korrcli::kVersion);
     app.require_subcommand(0, 1);
+    app.footer(korrcli::LogHelpFooter());
 
     korrcli::Commands commands;
     korrcli::RegisterCommands(app, commands);

@@ -48,7 +48,7 @@ Next TakeVersionLine(VerRun& run, const char* text) {
     while (*text == '\r') ++text;
     const char* end = std::strchr(text, '\r');
     if (end == nullptr) {  // the line is not complete yet
-        SleepMs(kVerRetryPauseMs);
+        DelayMs(kVerRetryPauseMs);
         return Next::Retry;
     }
     DeviceSettingsRecord& s = run.link.settings;
@@ -59,7 +59,7 @@ Next TakeVersionLine(VerRun& run, const char* text) {
     int fields = std::sscanf(s.versionText, "%20s %d.%1d%1d", code, &major, &minor, &sub);
     if (fields < 3) {
         run.result = -30;
-        SleepMs(kVerRetryPauseMs);
+        DelayMs(kVerRetryPauseMs);
         return Next::Retry;
     }
     s.version = ComposeVersion(major, minor, fields > 3 ? sub : 0);
@@ -79,7 +79,7 @@ Next TakeRejection(VerRun& run) {
     if (!run.rejectedOnce) {
         run.rejectedOnce = true;
         run.result = -30;
-        SleepMs(kVerRetryPauseMs);
+        DelayMs(kVerRetryPauseMs);
         return Next::Retry;
     }
     DeviceSettingsRecord& s = run.link.settings;
@@ -113,7 +113,7 @@ Next JudgeVerReply(VerRun& run, int32_t r, const char* text) {
     if (r != -34 && (std::strcmp(text, "\r") == 0 || std::strcmp(text, ">") == 0)) {
         run.result = -30;
         if (++run.barePrompts >= kMaxBarePrompts) return Next::Stop;
-        SleepMs(run.timeoutMs);
+        DelayMs(run.timeoutMs);
         return Next::RestartCount;
     }
     if (std::strchr(text, '.') != nullptr) return TakeVersionLine(run, text);
@@ -128,7 +128,7 @@ Next JudgeVerReply(VerRun& run, int32_t r, const char* text) {
     if (std::strchr(text, '$') != nullptr) {  // the loader's prompt while it waits for us
         if (run.result == -81) return Next::Stop;
         run.result = -81;
-        SleepMs(kLoaderWaitPauseMs);
+        DelayMs(kLoaderWaitPauseMs);
         return Next::Retry;
     }
     if (r == -34) return TakeRejection(run);

@@ -56,7 +56,7 @@ int32_t MORVA_Protocol::SetBaudCommand(uint32_t rate) {
                 break;
             }
             result = -21;
-            if (port.baud == kHostDefaultBaud) SleepMs(1000);
+            if (port.baud == kHostDefaultBaud) DelayMs(1000);
             continue;
         }
         if (r < 0) {

@@ -62,7 +62,7 @@ int32_t MORVA_Protocol::QueryCommand(char* buffer, uint32_t mode) {
     if (result > 0) {
         LINK_LOG(*this, LOG_VERBOSE, "QueryCommand heard from: %s (%d ms)", buffer,
                  ElapsedMs(start));
-        SleepMs(kAfterQueryMs);
+        DelayMs(kAfterQueryMs);
         return 1;
     }
     switch (result) {

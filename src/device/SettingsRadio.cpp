@@ -180,9 +180,9 @@ int32_t NewCommandSet(MORVA_Protocol& link, int32_t* channel, int32_t* subchanne
 int32_t OldCommandSet(MORVA_Protocol& link, int32_t* channel, int32_t* subchannel, char* version,
                       int mode, uint32_t* mask) {
     KSWrite(link.port, "term\r", 5);
-    SleepMs(kTermPauseMs);
+    DelayMs(kTermPauseMs);
     int32_t result = Tm8Config(link, channel, subchannel, version, mode, mask);
-    SleepMs(kTermPauseMs);
+    DelayMs(kTermPauseMs);
     char reply[kSettingReplyCapacity];
     AskDevice(link, "term\r", reply, sizeof reply);
     return result;

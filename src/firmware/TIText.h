@@ -33,6 +33,11 @@ bool LooksLikeTIText(std::string_view contents);
 // Parses a whole TI-Text file. Returns 1 with `out` filled, kNotTIText when the file is not
 // valid, kImageNoMemory when memory runs out. `out` is only touched on success.
 int32_t ParseTIText(std::string_view contents, TITextContents& out);
+// The same; on kNotTIText *stoppedAt is the offset where reading stopped.
+int32_t ParseTIText(std::string_view contents, TITextContents& out, size_t* stoppedAt);
+// The line (counting from 1) on which reading a file that is not valid TI-Text stopped; 0 when
+// the file is valid or could not be judged.
+uint32_t TITextStopLine(std::string_view contents);
 
 // The dump form: the image text's own word order, 32 digits a line, then the vector block;
 // no 'q' line. Returns 1, or kImageNoMemory.

@@ -104,7 +104,9 @@ bool ParseSection(std::string_view section, Builder& builder) {
     return true;
 }
 
-int32_t ParseBody(std::string_view body, TITextContents& out) {
+// On failure *stoppedAt is the offset of the section that could not be read, or the body's
+// end when the vector table is missing.
+int32_t ParseBody(std::string_view body, TITextContents& out, size_t* stoppedAt) {
     Builder builder;
     for (uint32_t& v : builder.contents.vectors) v = kUnsetVector;
     builder.contents.text.reserve(body.size() + body.size() / 8 + 16);
@@ -112,10 +114,16 @@ int32_t ParseBody(std::string_view body, TITextContents& out) {
     while (pos < body.size()) {
         size_t next = body.find('@', pos + 1);
         if (next == std::string_view::npos) next = body.size();
-        if (!ParseSection(body.substr(pos, next - pos), builder)) return kNotTIText;
+        if (!ParseSection(body.substr(pos, next - pos), builder)) {
+            *stoppedAt = pos;
+            return kNotTIText;
+        }
         pos = next;
     }
-    if (!builder.vectorsSeen) return kNotTIText;
+    if (!builder.vectorsSeen) {
+        *stoppedAt = body.size();
+        return kNotTIText;
+    }
     out = std::move(builder.contents);
     return 1;
 }
@@ -128,13 +136,36 @@ bool LooksLikeTIText(std::string_view contents) {
 }
 
 int32_t ParseTIText(std::string_view contents, TITextContents& out) {
-    if (!LooksLikeTIText(contents)) return kNotTIText;
+    size_t stoppedAt = 0;
+    return ParseTIText(contents, out, &stoppedAt);
+}
+
+int32_t ParseTIText(std::string_view contents, TITextContents& out, size_t* stoppedAt) {
     contents = UpToNul(contents);
+    if (!LooksLikeTIText(contents)) {
+        // No '@' at the start stops at once; no 'q' only at the end.
+        *stoppedAt = !contents.empty() && contents[0] == '@' ? contents.size() : 0;
+        return kNotTIText;
+    }
     try {
-        return ParseBody(contents.substr(0, contents.find('q')), out);
+        return ParseBody(contents.substr(0, contents.find('q')), out, stoppedAt);
     } catch (const std::bad_alloc&) {
+        *stoppedAt = 0;
         return kImageNoMemory;
     }
+}
+
+uint32_t TITextStopLine(std::string_view contents) {
+    TITextContents scratch;
+    size_t stoppedAt = 0;
+    if (ParseTIText(contents, scratch, &stoppedAt) != kNotTIText) return 0;
+    uint32_t line = 1;
+    for (size_t i = 0; i < stoppedAt && i < contents.size(); ++i) {
+        if (contents[i] == '\n') ++line;
+    }
+    // A file that ends with its last line's end stops after it, not on a line of its own.
+    if (stoppedAt > 0 && stoppedAt >= contents.size() && contents.back() == '\n') --line;
+    return line;
 }
 
 }  // namespace korr

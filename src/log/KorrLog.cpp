@@ -35,6 +35,12 @@ void FormatLogStamp(char* out, size_t capacity, int year, int month0, int day, i
     FormatText(out, capacity, "%d %s %d %d:%02d:%02d", day, month, year, hour, minute, second);
 }
 
+std::string KorrLog::Lead(const char* tag) const {
+    std::string lead = tag != nullptr ? tag : "";
+    if (!context_.empty() && context_ != lead) lead += " [" + context_ + "]";
+    return lead;
+}
+
 int KorrLog::Print(uint32_t level, const char* tag, const char* format, ...) const {
     if (level_ < level) return 0;
     if (mirror_) {
@@ -43,13 +49,15 @@ int KorrLog::Print(uint32_t level, const char* tag, const char* format, ...) con
         char message[1024];
         std::vsnprintf(message, sizeof message, format, args);
         va_end(args);
-        mirror_(std::string(tag != nullptr ? tag : "") + ": " + message);
+        mirror_(Lead(tag) + ": " + message);
     }
     std::FILE* file = std::fopen(path_.c_str(), "ab");
     if (file == nullptr) return 0;
 
     // Local time is UTC shifted by the clock's offset, so virtual clocks give fixed stamps.
-    std::time_t local = WallTime() + LocalUtcOffset();
+    RealClock system;
+    std::time_t local =
+        systemTime_ ? system.WallTime() + system.LocalUtcOffset() : WallTime() + LocalUtcOffset();
     std::tm parts{};
     gmtime_r(&local, &parts);
     char stamp[48];
@@ -57,7 +65,7 @@ int KorrLog::Print(uint32_t level, const char* tag, const char* format, ...) con
                    parts.tm_hour, parts.tm_min, parts.tm_sec);
 
     int total = 0;
-    int n = std::fprintf(file, "%s - %s: ", stamp, tag != nullptr ? tag : "");
+    int n = std::fprintf(file, "%s - %s: ", stamp, Lead(tag).c_str());
     if (n > 0) total += n;
     va_list args;
     va_start(args, format);

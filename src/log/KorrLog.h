@@ -39,10 +39,23 @@ class KorrLog {
     using Mirror = std::function<void(const std::string& line)>;
     void SetMirror(Mirror mirror) { mirror_ = std::move(mirror); }
 
+    // What every line concerns, written in brackets after the tag ("KorrBSL [ttyUSB0]: ..."),
+    // so that two updates on two ports can be told apart in one log. Empty: nothing added.
+    void SetContext(std::string context) { context_ = std::move(context); }
+    const std::string& Context() const { return context_; }
+    // Stamps lines with the system's own date and time even while a virtual clock runs the
+    // protocol (a simulated update is still logged when it happened).
+    void StampWithSystemTime(bool on) { systemTime_ = on; }
+
   private:
+    // "TAG" or "TAG [context]".
+    std::string Lead(const char* tag) const;
+
     std::string path_;
     uint32_t level_;
     Mirror mirror_;
+    std::string context_;
+    bool systemTime_ = false;
 };
 
 // Formats a time stamp as the log writes it ("1 Mar 2027 9:05:07") into out (at least 32 chars).

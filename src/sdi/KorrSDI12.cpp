@@ -38,7 +38,7 @@ namespace {
 int32_t WakeBus(KorrSDI12& sdi) {
     const int32_t r = KSWrite(sdi.link->port, &kWakeByte, 1);
     if (r < 0) return r;
-    SleepMs(kWakePauseMs);
+    DelayMs(kWakePauseMs);
     return 1;
 }
 

@@ -215,7 +215,11 @@ int32_t ProbePortLock(const char* name) {
     // A UART slot with no chip behind it still opens; reading its modem lines (which changes
     // nothing) fails with EIO. Pseudo-terminals have no modem lines at all, which is fine.
     int lines = 0;
-    if (::ioctl(fd, TIOCMGET, &lines) != 0 && errno == EIO) err = -EIO;
+    if (::isatty(fd) != 1) {
+        err = -ENOTTY;  // a file or another device: nothing a serial line could be opened on
+    } else if (::ioctl(fd, TIOCMGET, &lines) != 0 && errno == EIO) {
+        err = -EIO;
+    }
     ::flock(fd, LOCK_UN);
     ::close(fd);
     return err;

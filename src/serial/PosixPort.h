@@ -42,7 +42,8 @@ class PosixPort final : public PortLink {
 
 // Opens a port only to see whether another program holds it: no controlling terminal, no
 // settings or DTR change. 0 free, -EWOULDBLOCK/-EBUSY held, -EIO a UART slot without a chip,
-// or another negated errno (-ENOENT, -ENODEV, -ENXIO: no such port; -EACCES: not ours).
+// -ENOTTY not a terminal at all (a file, /dev/null), or another negated errno (-ENOENT, -ENODEV,
+// -ENXIO: no such port; -EACCES: not ours).
 int32_t ProbePortLock(const char* name);
 
 }  // namespace korr

@@ -1,6 +1,7 @@
 // korrbsl flash as a user runs it, against the in-process simulated instrument (--simulate).
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,6 @@ TEST_F(FlashCli, UsageErrorsExitTwo) {
     const std::vector<std::string> cases[] = {
         {"flash"},
         {"flash", "--simulate", "--device-type", "NOPE"},
-        {"flash", "--port", "x", "--firmware", "/no/such/file.txt"},
         {"flash", "--port"},
     };
     for (const std::vector<std::string>& args : cases) {
@@ -46,7 +46,10 @@ TEST_F(FlashCli, UsageErrorsExitTwo) {
 TEST_F(FlashCli, ProgramsTheSimulatedInstrument) {
     SpawnResult o = Run({"flash", "--simulate"});
     ASSERT_EQ(o.status, 0) << o.out << o.err;
-    EXPECT_TRUE(Has(o.out, "Starting the firmware loader on sim0...")) << o.out;
+    EXPECT_TRUE(Has(o.out,
+                    "Identifying the instrument on sim0...\nFound Quorra Series 7 (QS7 "
+                    "3.55).\nStarting the firmware loader on sim0...\n"))
+        << o.out;
     EXPECT_TRUE(Has(o.out, "Uploading new firmware code: 100%")) << o.out;
     EXPECT_TRUE(Has(o.out, "Programmed QS7 3.60 into the Quorra Series 7 in ")) << o.out;
     EXPECT_TRUE(Has(o.out, "restarted into its new firmware")) << o.out;
@@ -56,29 +59,78 @@ TEST_F(FlashCli, ProgramsTheSimulatedInstrument) {
 TEST_F(FlashCli, VerboseLogGoesToTheDataFolderAndToStderr) {
     SpawnResult o = Run({"flash", "--simulate", "-v"});
     ASSERT_EQ(o.status, 0) << o.err;
-    const std::string line = "KorrBSL: BSLConnect connected to device running KorrBSL version 12";
+    const std::string line =
+        "KorrBSL [sim0, simulated]: BSLConnect connected to device running KorrBSL version 12";
     EXPECT_TRUE(Has(o.err, line)) << o.err;
     EXPECT_TRUE(Has(korrtest::ReadFile(LogFile()), line));
 }
 
-TEST_F(FlashCli, FailuresExitOneWithTheCodeAndItsMeaning) {
+TEST_F(FlashCli, FailuresExitOneNamingTheCauseAndTheLog) {
+    const std::string firmware = std::string(KORR_FIRMWARE_DIR) + "/QE8 2-10.txt";
     struct Case {
         std::vector<std::string> args;
-        const char* message;
+        std::string message;
+        const char* logged;
     } cases[] = {
         {.args = {"flash", "--port", "/dev/korrtest-no-such-port"},
-         .message = "error -2: the port is not available"},
-        // The QS7 image starts at 0x1100, which a QE8 does not have: the loader refuses it.
+         .message = "error: /dev/korrtest-no-such-port isn't available",
+         .logged = "Opening the port failed"},
+        {.args = {"flash", "--port", "x", "--firmware", "/no/such/file.txt"},
+         .message = "error: cannot read /no/such/file.txt: No such file or directory\n",
+         .logged = "BSLLoadTIFile got error 2"},
+        // Another product, and an image for another type: refused before anything is erased.
         {.args = {"flash", "--simulate", "--device-type", "qe8"},
-         .message = "error -1: the firmware loader refused the command"},
+         .message = "error: not programming: found Quorra 8 (QE8 3.55), but this updater is for "
+                    "the Quorra Series 7. Nothing was erased (--factory overrides this)\n",
+         .logged = "Update refused"},
+        {.args = {"flash", "--simulate", "--firmware", firmware, "--device-type", "QS7"},
+         .message = "error: not programming: the firmware QE8 2.10 is for the Quorra 8, but the "
+                    "instrument is a Quorra Series 7 (QS7 3.55)",
+         .logged = "Update refused"},
+        // The QS7 image starts at 0x1100, which a QE8 does not have: the loader refuses it.
+        {.args = {"flash", "--simulate", "--device-type", "qe8", "--factory"},
+         .message = "error -1: the firmware loader refused the command\n",
+         .logged = "failed"},
     };
     for (const Case& c : cases) {
         SpawnResult o = Run(c.args);
         const std::string shown = ::testing::PrintToString(c.args);
         EXPECT_EQ(o.status, 1) << shown;
         EXPECT_TRUE(Has(o.err, c.message)) << shown << "\n" << o.err;
-        EXPECT_TRUE(Has(korrtest::ReadFile(LogFile()), "failed")) << "errors are logged";
+        EXPECT_TRUE(Has(o.err, "The log is in " + LogFile() + "\n")) << shown << "\n" << o.err;
+        EXPECT_TRUE(Has(korrtest::ReadFile(LogFile()), c.logged)) << shown;
     }
+}
+
+TEST_F(FlashCli, FactoryProgramsAnotherProduct) {
+    const std::string firmware = std::string(KORR_FIRMWARE_DIR) + "/QE8 2-10.txt";
+    SpawnResult o = Run({"flash", "--simulate", "--firmware", firmware, "--factory"});
+    ASSERT_EQ(o.status, 0) << o.out << o.err;
+    EXPECT_TRUE(Has(o.out, "Going on anyway (--factory): found Quorra 8 (QE8 3.55)")) << o.out;
+    EXPECT_TRUE(Has(o.out, "Programmed QE8 2.10 into the Quorra 8")) << o.out;
+}
+
+TEST_F(FlashCli, SimulatedLinesSaySoAndCarryTheRealDate) {
+    ASSERT_EQ(Run({"flash", "--simulate", "-v"}).status, 0);
+    const std::string log = korrtest::ReadFile(LogFile());
+    EXPECT_TRUE(Has(log, " - KorrBSL [sim0, simulated]: BSLConnect connected")) << log;
+    // Today's date, not the simulator's clock (which starts on 1 December 2026).
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char monthYear[16];
+    std::strftime(monthYear, sizeof monthYear, " %b %Y ", &local);
+    EXPECT_EQ(log.rfind(std::to_string(local.tm_mday) + monthYear, 0), 0u) << log;
+}
+
+TEST_F(FlashCli, TheHelpNamesTheLogAndAnUnwritableLogIsAWarning) {
+    SpawnResult help = Run({"flash", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(Has(help.out, LogFile())) << help.out;
+    const std::string bad = dir.File("no/such/folder/x.log");
+    SpawnResult o = Run({"flash", "--simulate", "--log", bad});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(Has(o.err, "korrbsl: warning: cannot write the log " + bad)) << o.err;
 }
 
 }  // namespace

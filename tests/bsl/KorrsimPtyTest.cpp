@@ -140,7 +140,8 @@ TEST(KorrsimPty, KorrbslIdentifiesTheSimulatedInstrument) {
     ASSERT_EQ(sim.ReadLine(5000).rfind("/dev/", 0), 0u);
 
     const korrtest::SpawnResult identify =
-        korrtest::SpawnCombined(KORRBSL_PATH, {"identify", "--port", dir.File("port")});
+        korrtest::SpawnCombined(KORRBSL_PATH, {"identify", "--port", dir.File("port")},
+                                {"XDG_DATA_HOME=" + dir.File("data")});
     const std::string& out = identify.out;
     ASSERT_EQ(identify.status, 0) << out;
     EXPECT_NE(out.find("\"QS7 3.55\" (355)"), std::string::npos) << out;

@@ -16,6 +16,9 @@ TEST(Cli, HelpAndVersionExitZero) {
     auto help = Korrbsl({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("Usage:"), std::string::npos);
+    EXPECT_NE(help.out.find("/Korrin/KorrBSL/Quorra Series 7 Firmware Updater.errors.txt"),
+              std::string::npos)
+        << "the help names the log: " << help.out;
     auto version = Korrbsl({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("korrbsl ", 0), 0u) << version.out;

@@ -13,8 +13,10 @@ std::string Identify(korrtest::PtyDeviceServer& server, korrtest::SpawnResult* r
                      const std::vector<std::string>& extra = {}) {
     std::vector<std::string> args{"identify", "--port", server.Path()};
     args.insert(args.end(), extra.begin(), extra.end());
+    korrtest::TempDir data;
     server.Start();
-    *result = korrtest::SpawnCombined(KORRBSL_PATH, args);
+    *result =
+        korrtest::SpawnCombined(KORRBSL_PATH, args, {"XDG_DATA_HOME=" + data.Path().string()});
     server.Stop();
     return result->out;
 }
@@ -33,7 +35,7 @@ TEST(IdentifyCli, TellsWhatTheInstrumentIsAndHowItUpdates) {
     const std::string out = Identify(server, &r, {"-v", "--log", log});
     EXPECT_EQ(r.status, 0) << out;
     EXPECT_TRUE(Has(out, "port:               " + server.Path() + "\n")) << out;
-    EXPECT_TRUE(Has(out, "device class:       0 Unknown\n")) << out;
+    EXPECT_FALSE(Has(out, "device class:")) << "an instrument has no class: " << out;
     EXPECT_TRUE(Has(out, "version:            \"QS7 3.60\" (360)\n")) << out;
     EXPECT_TRUE(Has(out, "capabilities:       0x00001005\n")) << out;
     EXPECT_TRUE(Has(out, "device type:        12 QS7 \"Quorra Series 7\"\n")) << out;
@@ -54,7 +56,9 @@ TEST(IdentifyCli, OldLoggerAndNobodyThere) {
         korrtest::SpawnResult r;
         const std::string out = Identify(server, &r);
         EXPECT_EQ(r.status, 1) << out;
-        EXPECT_EQ(out, "error -13: the device's firmware is too old for this updater\n");
+        EXPECT_EQ(out.rfind("error -13: the device's firmware is too old for this updater\n", 0),
+                  0u)
+            << out;
     }
     {
         korrtest::PtyDeviceServer server;
@@ -73,7 +77,12 @@ TEST(IdentifyCli, OldLoggerAndNobodyThere) {
     korrtest::SpawnResult r;
     const std::string out = Identify(silent, &r);
     EXPECT_EQ(r.status, 1) << out;
-    EXPECT_EQ(out, "error -20: nothing is listening on the port\n");
+    EXPECT_EQ(out.rfind("error: on " + silent.Path() +
+                            " nothing answers (is the instrument connected and switched on?)\n",
+                        0),
+              0u)
+        << out;
+    EXPECT_TRUE(Has(out, "The log is in ")) << out;
 }
 
 TEST(IdentifyCli, SettingsOfALogger) {

@@ -14,8 +14,10 @@ namespace {
 
 const std::string kFolder = KORR_FIRMWARE_DIR;
 
+// Runs korrbsl with its data folder (and so its log) in a folder of the test's own.
 SpawnResult Korrbsl(const std::vector<std::string>& args) {
-    return Spawn(KORRBSL_EXE, args);
+    static korrtest::TempDir data;
+    return Spawn(KORRBSL_EXE, args, {"XDG_DATA_HOME=" + data.Path().string()});
 }
 
 TEST(ImageCommand, InfoOfTheBuiltInImage) {
@@ -45,31 +47,57 @@ TEST(ImageCommand, InfoOfAFile) {
                                  "  10000-137FF  14336 bytes\n"));
 }
 
-TEST(ImageCommand, DumpWritesTheImageAsTheEngineDoes) {
+TEST(ImageCommand, DumpWritesTITextOrTheEnginesForm) {
     korrtest::TempDir dir;
     const std::string expected = dir.File("expected.txt");
     const std::string out = dir.File("out.txt");
     korr::KorrBSLHost host(nullptr);
 
-    ASSERT_EQ(host.BSLWriteTIFile(expected.c_str()), 1);
+    ASSERT_EQ(host.BSLWriteStandardTIFile(expected.c_str()), 1);
     SpawnResult r = Korrbsl({"image", "dump", out});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(ReadFile(out), ReadFile(expected));
+    r = Korrbsl({"image", "dump", "-"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, ReadFile(expected)) << "- writes the file to standard output";
 
-    ASSERT_EQ(host.BSLWriteStandardTIFile(expected.c_str()), 1);
-    r = Korrbsl({"image", "dump", out, "--titext"});
+    ASSERT_EQ(host.BSLWriteTIFile(expected.c_str()), 1);
+    r = Korrbsl({"image", "dump", out, "--engine-form"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(ReadFile(out), ReadFile(expected));
 
     const std::string file = kFolder + "/QS7 3-61.txt";
     ASSERT_EQ(host.BSLLoadTIFile(file.c_str()), 1);
-    ASSERT_EQ(host.BSLWriteTIFile(expected.c_str()), 1);
+    ASSERT_EQ(host.BSLWriteStandardTIFile(expected.c_str()), 1);
     r = Korrbsl({"image", "dump", out, "--firmware", file});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(ReadFile(out), ReadFile(expected));
 }
 
-TEST(ImageCommand, FailuresGiveCodeAndReason) {
+// Without OUT the file gets the image's own name, which tells its type and version when it is
+// read back; image info then shows the built-in image, and flash programs it.
+TEST(ImageCommand, WhatDumpSavesIsReadBack) {
+    korrtest::TempDir dir;
+    const std::string command =
+        "cd '" + dir.Path().string() + "' && exec '" + std::string(KORRBSL_EXE) + "' image dump";
+    SpawnResult r = Spawn("/bin/sh", {"-c", command}, {"XDG_DATA_HOME=" + dir.File("data")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string saved = dir.File("QS7 3-60.txt");
+    EXPECT_EQ(r.out, "Wrote QS7 3.60 to QS7 3-60.txt as TI-Text\n");
+
+    const SpawnResult builtIn = Korrbsl({"image", "info"});
+    r = Korrbsl({"image", "info", "--firmware", saved});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string expected = builtIn.out;
+    expected.erase(expected.find(" (built in)"), 11);
+    EXPECT_EQ(r.out, expected);
+
+    r = Korrbsl({"flash", "--simulate", "--firmware", saved});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("Programmed QS7 3.60 into the Quorra Series 7"));
+}
+
+TEST(ImageCommand, FailuresNameTheFileAndTheCause) {
     korrtest::TempDir dir;
     const std::string bad = dir.File("bad.txt");
     korrtest::WriteFile(bad, "@1100\n11 22\nq\n");
@@ -80,25 +108,30 @@ TEST(ImageCommand, FailuresGiveCodeAndReason) {
         std::string err;
     } cases[] = {
         {{"image", "info", "--firmware", bad},
-         "error -100: " + bad + " is not a valid TI-Text file\n"},
+         "error: " + bad + " is not a valid TI-Text firmware file: reading stopped at line 3\n"},
         {{"image", "dump", dir.File("out.txt"), "--firmware", bad},
-         "error -100: " + bad + " is not a valid TI-Text file\n"},
+         "error: " + bad + " is not a valid TI-Text firmware file: reading stopped at line 3\n"},
         {{"image", "info", "--firmware", missing},
-         "error -2: cannot read " + missing + ": No such file or directory\n"},
+         "error: cannot read " + missing + ": No such file or directory\n"},
+        // The same file missing gives the same line in every command.
+        {{"flash", "--port", "ttyS0", "--firmware", missing},
+         "error: cannot read " + missing + ": No such file or directory\n"},
         {{"image", "dump", unwritable},
-         "error -2: cannot write " + unwritable + ": No such file or directory\n"},
+         "error: cannot write " + unwritable + ": No such file or directory\n"},
     };
     for (const Case& c : cases) {
         const SpawnResult r = Korrbsl(c.args);
         EXPECT_EQ(r.status, 1) << c.err;
-        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.err.rfind(c.err, 0), 0u) << r.err;
+        EXPECT_THAT(r.err, HasSubstr("\nThe log is in "));
         EXPECT_EQ(r.out, "");
     }
 }
 
 TEST(ImageCommand, UsageErrors) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"image"}, {"image", "dump"}, {"image", "info", "extra"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"image"},
+                                                 {"image", "dump", "a", "b"},
+                                                 {"image", "info", "extra"}}) {
         EXPECT_EQ(Korrbsl(args).status, 2) << args.back();
     }
 }

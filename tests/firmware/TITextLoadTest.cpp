@@ -5,6 +5,7 @@
 
 #include "TITextFixture.h"
 #include "device/DeviceTypes.h"
+#include "firmware/TIText.h"
 
 using namespace korr;
 using korrtest::kVectorSection;
@@ -80,30 +81,34 @@ TEST_F(TITextLoadTest, InvalidFilesAreRefusedAndLeaveTheImageAlone) {
     struct Case {
         const char* name;
         std::string contents;
-        bool logged;  // "not a valid TI-Text file" in the log
+        bool logged;        // "not a valid TI-Text file" in the log
+        uint32_t stopLine;  // where reading stopped, as the user is told
     } cases[] = {
         {"blank line before the first '@'",
-         std::string("\n@1100\n11 22\n") + kVectorSection + "q\n", false},
-        {"no 'q'", std::string("@1100\n11 22\n") + kVectorSection, false},
-        {"empty file", "", false},
+         std::string("\n@1100\n11 22\n") + kVectorSection + "q\n", false, 1},
+        {"no 'q'", std::string("@1100\n11 22\n") + kVectorSection, false, 5},
+        {"empty file", "", false, 1},
         {"a NUL before the 'q'", std::string("@1100\n11 22\n\0", 13) + kVectorSection + "q\n",
-         false},
-        {"no vector section", "@1100\n11 22\nq\n", true},
-        {"vector section ends inside a word", "@1100\n11 22\n@FFE0\n00 11 22\nq\n", true},
-        {"vector section runs past 0xFFFE", "@1100\n11 22\n@FFFC\n00 11 22 33 44 55\nq\n", true},
-        {"address needs six digits", std::string("@100000\n11 22\n") + kVectorSection + "q\n",
-         true},
-        {"no address", std::string("@\n11 22\n") + kVectorSection + "q\n", true},
-        {"address not hex", std::string("@x1100\n11 22\n") + kVectorSection + "q\n", true},
-        {"no line feed after the address", "@1100 11 22 @FFE0\n00 11\nq", true},
-        {"odd start address", std::string("@1101\n11 22\n") + kVectorSection + "q\n", true},
-        {"odd vector address", "@1100\n11 22\n@FFFD\n00 11\nq\n", true},
+         false, 3},
+        {"no vector section", "@1100\n11 22\nq\n", true, 3},
+        {"vector section ends inside a word", "@1100\n11 22\n@FFE0\n00 11 22\nq\n", true, 3},
+        {"vector section runs past 0xFFFE", "@1100\n11 22\n@FFFC\n00 11 22 33 44 55\nq\n", true, 3},
+        {"address needs six digits", std::string("@100000\n11 22\n") + kVectorSection + "q\n", true,
+         1},
+        {"no address", std::string("@\n11 22\n") + kVectorSection + "q\n", true, 1},
+        {"address not hex", std::string("@x1100\n11 22\n") + kVectorSection + "q\n", true, 1},
+        {"no line feed after the address", "@1100 11 22 @FFE0\n00 11\nq", true, 1},
+        {"odd start address", std::string("@1101\n11 22\n") + kVectorSection + "q\n", true, 1},
+        {"odd vector address", "@1100\n11 22\n@FFFD\n00 11\nq\n", true, 3},
+        {"second section bad", std::string("@1100\n11 22\n@1201\n33\n") + kVectorSection + "q\n",
+         true, 3},
     };
     for (const Case& c : cases) {
         const FirmwareImage before = host.image;
         std::filesystem::remove(logPath);
         EXPECT_EQ(Load(c.contents), -100) << c.name;
         EXPECT_TRUE(SameImage(host.image, before)) << c.name;
+        EXPECT_EQ(korr::TITextStopLine(c.contents), c.stopLine) << c.name;
         if (c.logged) {
             EXPECT_THAT(Log(), HasSubstr("KorrBSL: BSLLoadTIFile: file " + path +
                                          " is not a valid TI-Text file (0 ms)\r\n"))

@@ -71,9 +71,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (std::fclose(f) != 0 || !written) return 0;
 
     const korr::FirmwareImage before = host.image;
-    if (host.BSLLoadTIFile(path.c_str()) == 1) {
+    const int32_t loaded = host.BSLLoadTIFile(path.c_str());
+    if (loaded == 1) {
         CheckLoadedImage(host.image);
     } else if (!SameImage(before, host.image)) {
+        __builtin_trap();
+    }
+    // A file refused as not TI-Text tells a line inside it where reading stopped.
+    const uint32_t line = korr::TITextStopLine(contents);
+    if ((loaded == korr::kNotTIText) != (line != 0)) __builtin_trap();
+    if (line > static_cast<uint32_t>(std::count(contents.begin(), contents.end(), '\n')) + 1) {
         __builtin_trap();
     }
     return 0;

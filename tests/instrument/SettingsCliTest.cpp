@@ -51,21 +51,27 @@ TEST(SettingsCli, SaveThenRestoreAfterNewFirmware) {
     EXPECT_TRUE(Has(r.out, "sn:              QE8-51234\n")) << r.out;
 }
 
+std::string FirstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
+
 TEST(SettingsCli, FileProblemsAreToldBeforeTheDeviceIsAsked) {
     korrtest::TempDir dir;
     korrtest::SpawnResult r = korrtest::SpawnCombined(
         KORRBSL_PATH, {"settings", "restore", "--port", "/dev/null-port", dir.File("none.txt")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "error -102: the settings file does not exist\n");
+    EXPECT_EQ(FirstLine(r.out), "error -102: the settings file does not exist");
     r = korrtest::SpawnCombined(KORRBSL_PATH, {"settings", "save", "--port", "/dev/null-port",
                                                dir.File("missing/folder.txt")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "error -2: cannot write the settings file into " + dir.File("missing/") +
-                         ": No such file or directory\n");
+    EXPECT_EQ(FirstLine(r.out),
+              "error: cannot write " + dir.File("missing/") + ": No such file or directory");
     korrtest::WriteFile(dir.File("other.txt"), "just some text\r\n");
     r = korrtest::SpawnCombined(KORRBSL_PATH, {"settings", "show", dir.File("other.txt")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "error -30: the file is not a settings file of a known device type\n");
+    EXPECT_EQ(FirstLine(r.out),
+              "error -30: the file is not a settings file of a known device type");
+    EXPECT_TRUE(Has(r.out, "The log is in ")) << r.out;
 }
 
 TEST(SettingsCli, ShowMasksTheSecrets) {

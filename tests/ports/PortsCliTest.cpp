@@ -7,11 +7,14 @@
 
 #include "serial/CommPortEnum.h"
 #include "support/Spawn.h"
+#include "support/TempDir.h"
 
 namespace {
 
+// The log goes to a data folder of the test's own.
 korrtest::SpawnResult RunKorrbsl(const std::vector<std::string>& args) {
-    return korrtest::Spawn(KORRBSL_PATH, args);
+    static korrtest::TempDir data;
+    return korrtest::Spawn(KORRBSL_PATH, args, {"XDG_DATA_HOME=" + data.Path().string()});
 }
 
 TEST(PortsCommand, ListsThePortsOneALineOrSaysThereAreNone) {
@@ -27,9 +30,12 @@ TEST(PortsCommand, ListsThePortsOneALineOrSaysThereAreNone) {
         EXPECT_EQ(o.out, "No Comm Ports Found\n");
         return;
     }
-    // Each line: the name, then the description, which starts with the name as well.
+    // A header, then each line: the name, then the description, which starts with the name.
     std::istringstream lines(o.out);
     std::string line;
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_EQ(line.rfind("PORT ", 0), 0u) << line;
+    EXPECT_NE(line.find("  DESCRIPTION"), std::string::npos) << line;
     std::vector<std::string> names;
     while (std::getline(lines, line)) {
         std::string name = line.substr(0, line.find(' '));

@@ -1,0 +1,148 @@
+#pragma once
+// One updater session: the application state and the objects of an update (its log, the
+// instrument protocol, the loader engine), and the commands a person gives it. The window
+// owns one; the command line makes one per run; a station could run several side by side on
+// several ports, since nothing here is shared between sessions.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/AppState.h"
+#include "app/UserInterface.h"
+#include "app/UserTexts.h"
+#include "bsl/KorrBSLHost.h"
+#include "device/DeviceRecords.h"
+#include "instrument/Korr_protocol.h"
+#include "log/KorrLog.h"
+
+namespace korr {
+
+inline constexpr const char* kHostTag = "KorrBSL Host";
+inline constexpr int32_t kLoaderVersionUnknown = 999;  // the version assumed for a listening loader
+
+// Results of UpdateInstrument beyond the lower layers' codes.
+inline constexpr int32_t kUpdateNoConnection = -20;
+inline constexpr int32_t kUpdateCancelled = -40;
+inline constexpr int32_t kUpdateLoaderSilent = -110;
+inline constexpr int32_t kUpdateTooOld = -120;
+inline constexpr int32_t kUpdateWrongDevice = -121;
+inline constexpr int32_t kUpdateBatteryLow = -130;
+
+class UpdateSession {
+  public:
+    // The session keeps its own log in the data folder unless it is lent one (a command line's
+    // one log for the whole command).
+    UpdateSession(UserInterface& ui, const AppSetup& setup, KorrLog* lentLog = nullptr);
+    UpdateSession(const UpdateSession&) = delete;
+    UpdateSession& operator=(const UpdateSession&) = delete;
+
+    // The start-up texts and menu states of the window (after the port list is filled).
+    void ShowStartupState();
+    // Whether the erase warning is due after start-up.
+    bool EraseWarningDue() const;
+
+    // Start and Update Firmware: the controls that must not be used until the frame ends.
+    void StartRequested();
+    // The update frame (what the Start timer runs): window state, timing, final messages.
+    int32_t timerStartTimer();
+    // The steps of one update; 1 or a negative code.
+    int32_t UpdateInstrument();
+    // The loader engine's progress hook.
+    bool LoaderProgress(uint32_t total, uint32_t done, int phase, char letter);
+
+    // File menu. Both refuse while an update runs.
+    int32_t OpenFirmwareFile(const std::string& path);
+    int32_t DumpFirmwareImage(const std::string& path);
+    // The close box and Exit: true when the window may close.
+    bool ConfirmQuit();
+    // Stops the loader at its next progress call (the person insisted on quitting).
+    void AbandonUpdate();
+
+    // Settings menu toggles.
+    void SetVerboseLog(bool on);
+    void SetFindAllPorts(bool on);
+    void SetDontEraseData(bool on);
+    void SetReplaceSerialNumber(bool on);
+    void SetNewSerialNumber(const std::string& text);
+
+    // User guidance.
+    void ShowHelp();
+    void ShowAbout(const std::string& engineVersion);
+    void ShowEraseWarning();
+    // The start-up error of a damaged loader engine; closes the window.
+    void ShowConstructorError();
+    void ShowCalibrationNotice(int deviceType);
+
+    AppState& State() { return state_; }
+    const AppState& State() const { return state_; }
+    KorrLog& Log() { return *log_; }
+    Korr_protocol& Protocol() { return protocol_; }
+    KorrBSLHost& Host() { return host_; }
+    const DeviceInfo& Device() const { return deviceInfo_; }
+    // Where the settings ended up when they did not all go back; empty otherwise.
+    const std::string& KeptSettingsFile() const { return keptSettings_; }
+
+  private:
+    // Steps of UpdateInstrument.
+    int32_t Connect();
+    int32_t ReportConnectFailure(int32_t result);
+    int32_t ProbeForLoader(int32_t connectResult);
+    int32_t CheckDeviceType();
+    int32_t CheckFirmwareSupported();
+    int32_t AskAboutNewerFirmware();
+    int32_t CheckBattery();
+    int32_t SaveSettings();
+    int32_t MoveLeftSettingsAside();
+    int32_t StartLoader();
+    int32_t ProgramFlash();
+    int32_t Reconnect();
+    int32_t CheckNewFirmware();
+    void RestoreSettings();
+    void HoldNewSerialNumberOnly();
+    int32_t EraseOldData();
+    void CheckCalibration();
+
+    // Frame parts.
+    void EnterUpdating();
+    void ClearLastUpdate();
+    void FinishSuccess();
+    void FinishFailure();
+    void LeaveUpdating();
+    void SettleSettingsFile();
+
+    // Shows a box: beep, then the box.
+    void Show(Box box, const TextArgs& args);
+    void Show(Box box) { Show(box, Args()); }
+    void ShowError(Box box, int32_t error);
+    // Shows the box with the error and returns it.
+    int32_t Failed(Box box, int32_t error) {
+        ShowError(box, error);
+        return error;
+    }
+    bool Ask(Box box, const std::string& suffix = "");
+    TextArgs Args() const;
+    void SetStatus(const std::string& text);
+    void SetProgress(int position);
+    void StepProgress(int by) { SetProgress(state_.progressPosition + by); }
+    bool RefuseWhileUpdating();
+
+    UserInterface& ui_;
+    AppState state_;
+    std::unique_ptr<KorrLog> ownLog_;
+    KorrLog* log_;
+    Korr_protocol protocol_;
+    KorrBSLHost host_;
+    int productType_;
+    DeviceInfo deviceInfo_;
+    bool settingsNotRetrieved_ = false;
+    bool restoreSucceeded_ = false;
+    std::string keptSettings_;
+    uint32_t startTime_ = 0;
+    int32_t result_ = 0;
+};
+
+// The whole seconds between two ticks of the millisecond counter.
+uint32_t ElapsedSeconds(uint32_t startMs, uint32_t nowMs);
+
+}  // namespace korr

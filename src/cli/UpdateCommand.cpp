@@ -1,0 +1,248 @@
+#include "cli/UpdateCommand.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/UpdateSession.h"
+#include "cli/DataFolder.h"
+#include "cli/ErrorText.h"
+#include "cli/JsonLine.h"
+#include "cli/PortsCommand.h"
+#include "cli/UpdateInterrupts.h"
+#include "cli/UpdateUi.h"
+#include "host/SimUpdateTarget.h"
+#include "serial/Clock.h"
+
+namespace korrcli {
+
+namespace {
+
+struct UpdateOptions {
+    std::string port;
+    std::string firmware;
+    bool rep = false;
+    bool factory = false;
+    std::string newSerial;
+    bool dontErase = false;
+    bool yes = false;
+    bool json = false;
+    bool simulate = false;
+    std::string simTime = "real";
+    korrsim::SimOptions sim;
+};
+
+// The simulator's own options, which make sense only with --simulate.
+constexpr const char* kSimOnlyOptions[] = {"--type",          "--firmware-version",
+                                           "--loader-active", "--loader-waiting",
+                                           "--no-loader",     "--loader-version-lines",
+                                           "--seed",          "--lose",
+                                           "--corrupt",       "--noise",
+                                           "--sim-time"};
+
+struct CodeText {
+    int32_t code;
+    const char* text;
+};
+
+constexpr CodeText kResultTexts[] = {
+    {.code = -1, .text = "the instrument or its loader refused"},
+    {.code = -20, .text = "no usable connection to the instrument"},
+    {.code = -21, .text = "no answer from the instrument"},
+    {.code = -30, .text = "the instrument's answer was not understood"},
+    {.code = -40, .text = "cancelled"},
+    {.code = -65, .text = "the instrument's data storage chip reports errors"},
+    {.code = -80, .text = "the firmware loader answers instead of the firmware"},
+    {.code = -81, .text = "the firmware loader is waiting instead of the firmware"},
+    {.code = -105, .text = "the settings file could not be opened"},
+    {.code = -106, .text = "the settings file could not be read"},
+    {.code = -110, .text = "the firmware loader did not answer"},
+    {.code = -112, .text = "the instrument has no working firmware loader"},
+    {.code = -120, .text = "the instrument's firmware is too old for an update"},
+    {.code = -121, .text = "the instrument is of another type"},
+    {.code = -130, .text = "the instrument's battery is too low"},
+};
+
+std::string ResultMeaning(int32_t code) {
+    for (const CodeText& c : kResultTexts) {
+        if (c.code == code) return c.text;
+    }
+    return SystemErrorMeaning(code);
+}
+
+std::string SimulationFolder(const std::string& dataFolder) {
+    const std::filesystem::path folder = std::filesystem::path(dataFolder) / "simulated";
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    return ec ? dataFolder : folder.string();
+}
+
+int UsageError(const std::string& what) {
+    return ReportUsageError("update", what);
+}
+
+// The usage rules the window's menus enforce by what they offer.
+std::optional<int> CheckUsage(const UpdateOptions& o, const CLI::App& sub) {
+    if (!o.simulate) {
+        for (const char* name : kSimOnlyOptions) {
+            if (sub.count(name) > 0) return UsageError(std::string(name) + " needs --simulate");
+        }
+    }
+    if (o.port.empty() && !o.simulate) {
+        std::fprintf(stderr, "korrbsl update: --port is required; the serial ports are:\n");
+        PrintPortList(stderr, false, nullptr);
+        return kExitUsage;
+    }
+    if (!o.firmware.empty() && !o.rep && !o.factory)
+        return UsageError("--firmware needs --rep or --factory");
+    if (!o.newSerial.empty() && !o.factory) return UsageError("--new-serial needs --factory");
+    if (o.dontErase && !o.factory) return UsageError("--dont-erase needs --factory");
+    if (o.newSerial.size() > korr::kNewSerialNumberMax)
+        return UsageError("--new-serial takes at most 15 characters");
+    if (o.simulate && korrsim::FindInstrumentType(o.sim.type) == nullptr)
+        return UsageError("unknown simulated device type \"" + o.sim.type + "\"");
+    return std::nullopt;
+}
+
+korr::AppSetup SetupFor(const UpdateOptions& o) {
+    korr::AppSetup setup;
+    setup.dataFolder = DataFolder();
+    // A simulated instrument's settings must never be taken for a real one's.
+    if (o.simulate) setup.dataFolder = SimulationFolder(setup.dataFolder);
+    setup.factoryMode = o.factory;
+    setup.repMode = o.rep || o.factory;
+    setup.portName = o.port;
+    return setup;
+}
+
+// The last line: what happened and where to look.
+void ReportResult(const UpdateOptions& o, korr::UpdateSession& session, int32_t result,
+                  uint32_t seconds) {
+    const korr::AppState& state = session.State();
+    if (o.json) {
+        JsonLine("result")
+            .Add("code", int64_t{result})
+            .Add("meaning", result >= 0 ? std::string("updated") : ResultMeaning(result))
+            .Add("seconds", int64_t{seconds})
+            .Add("log", state.errorLogPath)
+            .Add("settings-kept", session.KeptSettingsFile())
+            .Write(stdout);
+        return;
+    }
+    if (result < 0) {
+        // The command's last line tells where the log is.
+        ReportError(result, ResultMeaning(result).c_str());
+        return;
+    }
+    const char* simulated = o.simulate ? "simulated " : "";
+    if (session.KeptSettingsFile().empty()) {
+        std::printf("The %s%s was updated to %s and its settings restored.\n", simulated,
+                    state.productName.c_str(), session.Host().image.name);
+    } else {
+        std::printf(
+            "The %s%s was updated to %s; its settings did not all go back and are kept "
+            "in %s.\n",
+            simulated, state.productName.c_str(), session.Host().image.name,
+            session.KeptSettingsFile().c_str());
+    }
+}
+
+int ExitStatus(int32_t result, const CliUserInterface& ui) {
+    if (result >= 0) return kExitOk;
+    return ui.Cancelled() ? kExitCancelled : kExitFailed;
+}
+
+// Everything an update needs before Start: the image, the toggles.
+int32_t Prepare(const UpdateOptions& o, korr::UpdateSession& session) {
+    if (session.Host().image.status < 0) {
+        session.ShowConstructorError();
+        return session.Host().image.status;
+    }
+    if (!o.firmware.empty()) {
+        const int32_t r = session.OpenFirmwareFile(o.firmware);
+        if (r < 0) return r;
+    }
+    if (!o.newSerial.empty()) {
+        session.SetReplaceSerialNumber(true);
+        session.SetNewSerialNumber(o.newSerial);
+    }
+    session.SetDontEraseData(o.dontErase);
+    return 1;
+}
+
+int RunUpdate(const UpdateOptions& o, const CLI::App& sub, CommandLog& log) {
+    if (auto usage = CheckUsage(o, sub)) return *usage;
+
+    // The instrument outlives the session, whose loader engine lets go of the port last.
+    std::optional<korrsim::SimUpdateTarget> sim;
+    korr::AppSetup setup = SetupFor(o);
+    if (o.simulate) {
+        sim.emplace(o.sim, *korrsim::FindInstrumentType(o.sim.type), o.simTime == "real",
+                    o.port.empty() ? "sim0" : o.port);
+        setup.portName = sim->Port();
+    }
+    log.ConcernPort(setup.portName, o.simulate);
+    CliUserInterface ui({.json = o.json, .yes = o.yes, .askTerminal = ::isatty(0) == 1});
+    korr::UpdateSession session(ui, setup, log.Log());
+    const int32_t prepared = Prepare(o, session);
+    if (prepared < 0) {
+        ReportResult(o, session, prepared, 0);
+        return kExitFailed;
+    }
+
+    UpdateInterrupts interrupts([&] { session.ConfirmQuit(); },
+                                [&] {
+                                    session.AbandonUpdate();
+                                    std::fprintf(stderr,
+                                                 "Stopping at the loader's next step; a new "
+                                                 "update finishes the job.\n");
+                                });
+    ui.SetEventHandler([&] { interrupts.Poll(); });
+    korr::SetEventPump([&](uint32_t maxMs) {
+        korr::SleepMs(maxMs < 100 ? maxMs : 100);
+        interrupts.Poll();
+    });
+
+    session.StartRequested();
+    const uint32_t start = korr::TickMs();
+    const int32_t result = session.timerStartTimer();
+    const uint32_t seconds = korr::ElapsedSeconds(start, korr::TickMs());
+    korr::SetEventPump(nullptr);
+    ui.EndLine();
+    ReportResult(o, session, result, seconds);
+    return ExitStatus(result, ui);
+}
+
+}  // namespace
+
+void RegisterUpdateCommand(CLI::App& app, Commands& commands) {
+    CLI::App* sub = app.add_subcommand(
+        "update", "Update an instrument's firmware, keeping its settings (the window's Start)");
+    auto o = std::make_shared<UpdateOptions>();
+    sub->add_option("--port", o->port, "serial port of the instrument (ttyUSB0 or a path)");
+    sub->add_option("--firmware", o->firmware, "TI-Text file to install (needs --rep or --factory)")
+        ->check(CLI::ExistingFile);
+    sub->add_flag("--rep", o->rep, "representative mode: other firmware files may be installed");
+    sub->add_flag("--factory", o->factory,
+                  "factory mode: any device, no newer-firmware question, --new-serial, "
+                  "--dont-erase");
+    sub->add_option("--new-serial", o->newSerial, "give the instrument this serial number");
+    sub->add_flag("--dont-erase", o->dontErase, "keep the instrument's stored data");
+    sub->add_flag("--yes", o->yes, "answer OK to every OK/Cancel question");
+    sub->add_flag("--json", o->json, "one JSON object a line on stdout, for scripts");
+    AddLogOptions(sub, commands.logOptions);
+    sub->add_flag("--simulate", o->simulate,
+                  "update the built-in simulated instrument instead of a real one");
+    sub->add_option("--sim-time", o->simTime, "simulated time: real (default) or virtual")
+        ->check(CLI::IsMember({"real", "virtual"}));
+    korrsim::AddSimOptions(*sub, o->sim);
+    commands.entries.emplace_back(
+        sub, [o, sub, &commands] { return RunUpdate(*o, *sub, commands.log); });
+}
+
+}  // namespace korrcli

@@ -1,0 +1,120 @@
+// korrbsl update as a script or a technician runs it: against the built-in simulated
+// instrument in virtual time, its exit statuses, its JSON lines and its questions.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/Spawn.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using korrtest::SpawnResult;
+
+struct Cli {
+    korrtest::TempDir dir;
+    SpawnResult Run(std::vector<std::string> args) {
+        args.insert(args.begin(), "update");
+        return korrtest::Spawn(KORRBSL_PATH, args, {"XDG_DATA_HOME=" + dir.File("data")});
+    }
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t begin = 0;
+    for (size_t end; (end = text.find('\n', begin)) != std::string::npos; begin = end + 1) {
+        lines.push_back(text.substr(begin, end - begin));
+    }
+    return lines;
+}
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(UpdateCli, UpdatesTheSimulatedInstrumentAndSaysSo) {
+    Cli cli;
+    const SpawnResult r = cli.Run({"--simulate", "--sim-time", "virtual"});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const std::vector<std::string> out = Lines(r.out);
+    ASSERT_FALSE(out.empty());
+    EXPECT_EQ(out.back(),
+              "The simulated Quorra Series 7 was updated to QS7 3.60 and its settings restored.");
+    EXPECT_TRUE(Has(r.out, "Restoring settings...")) << r.out;
+    EXPECT_TRUE(Has(r.out, "  50%")) << r.out;
+}
+
+TEST(UpdateCli, JsonLinesAScriptCanRead) {
+    Cli cli;
+    const SpawnResult r = cli.Run({"--simulate", "--sim-time", "virtual", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> out = Lines(r.out);
+    ASSERT_GT(out.size(), 10u);
+    for (const std::string& line : out) {
+        EXPECT_EQ(line.rfind("{\"event\": \"", 0), 0u) << line;
+        EXPECT_EQ(line.back(), '}') << line;
+    }
+    EXPECT_EQ(out.back().rfind("{\"event\": \"result\", \"code\": 1, ", 0), 0u) << out.back();
+    EXPECT_TRUE(Has(out.back(), "\"seconds\": ")) << out.back();
+    EXPECT_TRUE(Has(r.out, "{\"event\": \"status\", \"text\": \"Restoring settings...\"}"));
+    EXPECT_TRUE(Has(r.out, "{\"event\": \"progress\", \"position\": 92}"));
+    EXPECT_TRUE(Has(r.out, "{\"event\": \"file\", \"role\": \"log\", \"path\": \""));
+    EXPECT_TRUE(Has(r.out, "{\"event\": \"file\", \"role\": \"settings\", \"path\": \""));
+}
+
+TEST(UpdateCli, AQuestionAnsweredCancelEndsWithThree) {
+    Cli cli;
+    // Newer firmware in the instrument: asked; without --yes and without a terminal, Cancel.
+    SpawnResult r =
+        cli.Run({"--simulate", "--sim-time", "virtual", "--firmware-version", "3.61", "--json"});
+    EXPECT_EQ(r.status, 3) << r.out << r.err;
+    EXPECT_TRUE(Has(r.out,
+                    "{\"event\": \"question\", \"title\": \"Newer Firmware\", \"text\": "
+                    "\"The firmware in your Quorra Series 7\\nis newer than the version in "
+                    "this updater.\\n\\nAre you sure you want to load older firmware.\", "
+                    "\"answer\": \"cancel\"}"))
+        << r.out;
+    EXPECT_TRUE(Has(r.err, "Newer Firmware: answered Cancel")) << r.err;
+    EXPECT_TRUE(Has(Lines(r.out).back(), "\"code\": -40"));
+
+    r = cli.Run({"--simulate", "--sim-time", "virtual", "--firmware-version", "3.61", "--yes"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+}
+
+TEST(UpdateCli, FailureNamesTheCodeAndTheLog) {
+    Cli cli;
+    const SpawnResult r = cli.Run({"--simulate", "--sim-time", "virtual", "--no-loader"});
+    EXPECT_EQ(r.status, 1);
+    const std::vector<std::string> err = Lines(r.err);
+    ASSERT_GE(err.size(), 3u) << r.err;
+    EXPECT_EQ(err[0],
+              "Firmware Loader Error: This Quorra Series 7 does not have a working firmware "
+              "loader.");
+    EXPECT_EQ(err[err.size() - 2], "error -112: the instrument has no working firmware loader");
+    EXPECT_EQ(err.back().rfind("The log is in " + cli.dir.File("data"), 0), 0u) << err.back();
+}
+
+TEST(UpdateCli, UsageErrors) {
+    Cli cli;
+    struct Case {
+        std::vector<std::string> args;
+        const char* says;
+    } cases[] = {
+        {{}, "--port is required; the serial ports are:"},
+        {{"--simulate", "--firmware", KORR_FIRMWARE_DIR "/QS7 3-61.txt"},
+         "--firmware needs --rep or --factory"},
+        {{"--simulate", "--new-serial", "SN1"}, "--new-serial needs --factory"},
+        {{"--simulate", "--dont-erase"}, "--dont-erase needs --factory"},
+        {{"--simulate", "--factory", "--new-serial", "0123456789ABCDEF"}, "at most 15"},
+        {{"--port", "ttyUSB9", "--seed", "3"}, "--seed needs --simulate"},
+        {{"--simulate", "--type", "XX"}, "unknown simulated device type \"XX\""},
+    };
+    for (const Case& c : cases) {
+        const SpawnResult r = cli.Run(c.args);
+        EXPECT_EQ(r.status, 2) << c.says;
+        EXPECT_TRUE(Has(r.err, c.says)) << r.err;
+    }
+}
+
+}  // namespace
