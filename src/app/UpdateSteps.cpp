@@ -172,8 +172,8 @@ int32_t UpdateSession::SaveSettings() {
     SetStatus("Saving settings for this " + state_.productName + "...");
     if (FileExists(state_.settingsFilePath) && LeftFileIsThisInstruments()) {
         log_->Print(LOG_ERROR, kHostTag,
-                   "The settings file of an unfinished update belongs to this instrument; its "
-                   "settings come back from it");
+                    "The settings file of an unfinished update belongs to this instrument; its "
+                    "settings come back from it");
         return 1;
     }
     int32_t r = MoveLeftSettingsAside();
@@ -231,7 +231,7 @@ int32_t UpdateSession::SaveAndConfirm() {
 // the instrument, on its new firmware, may hold only the values that firmware starts with;
 // saving over the file would lose them. The file is this instrument's when the serial numbers
 // agree, or when the instrument runs this updater's firmware with the blank serial number of
-// new firmware.
+// new firmware (or keeps none at all).
 bool UpdateSession::LeftFileIsThisInstruments() {
     const std::string check = state_.settingsFilePath + ".check";
     std::string left, now;
@@ -240,6 +240,7 @@ bool UpdateSession::LeftFileIsThisInstruments() {
                       ReadWholeFile(check.c_str(), &now) >= 0;
     std::error_code ec;
     std::filesystem::remove(check, ec);
+    protocol_.settingsHeld = false;  // what comes back is the file, not this reading
     if (!read) return false;
     auto serial = [](const std::string& text) {
         const size_t at = text.find("\nsn=\"");
@@ -248,8 +249,9 @@ bool UpdateSession::LeftFileIsThisInstruments() {
         return text.substr(from, text.find('"', from) - from);
     };
     const std::string leftSerial = serial(left), nowSerial = serial(now);
-    if (leftSerial.empty()) return false;
-    if (nowSerial == leftSerial) return true;
+    if (!leftSerial.empty() && nowSerial == leftSerial) return true;
+    // Without a serial number to go by, an instrument on this updater's firmware is taken to be
+    // the one the unfinished update was working on.
     const bool blank = nowSerial.find_first_not_of('0') == std::string::npos;
     return blank && static_cast<uint32_t>(deviceInfo_.version) == state_.updaterFirmwareVersion;
 }
@@ -273,8 +275,10 @@ int32_t UpdateSession::RestoreAndConfirm(const char* newNumber) {
         r = protocol_.KDRestoreInfo(state_.settingsFilePath.c_str(), newNumber);
         // A new serial number makes the instrument differ from the file on purpose.
         if (r < 0 || newNumber != nullptr || InstrumentHoldsTheFile()) return r;
-        log_->Print(LOG_ERROR, kHostTag, "The instrument does not hold the restored settings; "
-                                         "restoring again");
+        log_->Print(LOG_ERROR, kHostTag,
+                    "The instrument does not hold the restored settings; "
+                    "restoring again");
+        protocol_.settingsHeld = false;  // from the file, not from the reading just taken
         r = kSettingsUnconfirmed;
     }
     return r;
