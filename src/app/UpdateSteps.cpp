@@ -217,13 +217,17 @@ int32_t UpdateSession::MoveLeftSettingsAside() {
 // twice and kept only when both readings agree.
 int32_t UpdateSession::SaveAndConfirm() {
     int32_t r = kSettingsUnconfirmed;
-    for (int attempt = 0; attempt < kSettingsReadings; ++attempt) {
+    for (int attempt = 0; attempt < kSettingsReadings && r < 0; ++attempt) {
         r = protocol_.KDSaveInfo(state_.settingsFilePath.c_str());
-        if (r < 0) return r;
+        if (r < 0) break;
         if (InstrumentHoldsTheFile()) return r;
         log_->Print(LOG_ERROR, kHostTag, "Two readings of the settings differ; reading again");
         r = kSettingsUnconfirmed;
     }
+    // An unconfirmed reading must not pass later for the settings of an unfinished update; the
+    // instrument still holds its own.
+    std::error_code ec;
+    std::filesystem::remove(state_.settingsFilePath, ec);
     return r;
 }
 
