@@ -261,9 +261,16 @@ bool UpdateSession::LeftFileIsThisInstruments() {
 }
 
 // Reads the instrument's settings again and compares them with the settings file.
+// The second reading runs on a new connection: an answer cut short by noise leaves its rest on
+// the line, and every answer after it in the same connection is the one before, so that two
+// readings there would agree on the same wrong values.
 bool UpdateSession::InstrumentHoldsTheFile() {
     const std::string check = state_.settingsFilePath + ".check";
-    const int32_t r = protocol_.KDSaveInfo(check.c_str());
+    protocol_.KDDisconnect(false);
+    DeviceInfo again = deviceInfo_;
+    int32_t r =
+        protocol_.KDConnect(state_.portName.c_str(), kUpdateBaudIndex, kConnectTries, &again);
+    if (r > 0) r = protocol_.KDSaveInfo(check.c_str());
     std::string saved, now;
     const bool same = r >= 0 && ReadWholeFile(state_.settingsFilePath.c_str(), &saved) >= 0 &&
                       ReadWholeFile(check.c_str(), &now) >= 0 && saved == now;
