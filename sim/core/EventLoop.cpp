@@ -13,6 +13,13 @@ auto FindAction(std::vector<std::pair<uint64_t, EventLoop::Action>>& actions, ui
 
 uint64_t EventLoop::At(TimeUs when, Action action) {
     if (when < now_) when = now_;
+    if (current_ != 0) {
+        action = [this, group = current_, drops = dropped_[current_], inner = std::move(action)] {
+            if (dropped_[group] != drops) return;
+            GroupScope scope(*this, group);
+            inner();
+        };
+    }
     uint64_t id = ++nextSeq_;
     queue_.push(Entry{.when = when, .seq = id, .id = id});
     actions_.emplace_back(id, std::move(action));  // ids grow, so the vector stays sorted

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <queue>
 #include <vector>
@@ -23,6 +24,26 @@ class EventLoop {
     uint64_t At(TimeUs when, Action action);
     uint64_t After(TimeUs delay, Action action) { return At(now_ + delay, std::move(action)); }
     void Cancel(uint64_t id);
+
+    // Actions belong to the group that was running when they were scheduled (0: none), and so
+    // do the actions those schedule. A device that loses power drops its group: nothing it had
+    // pending runs any more, a reply half on the wire included.
+    uint32_t NewGroup() { return ++groups_; }
+    void DropGroup(uint32_t group) { ++dropped_[group]; }
+    // Runs the code of one scope as a member of the group.
+    class GroupScope {
+      public:
+        GroupScope(EventLoop& loop, uint32_t group) : loop_(loop), outer_(loop.current_) {
+            loop_.current_ = group;
+        }
+        ~GroupScope() { loop_.current_ = outer_; }
+        GroupScope(const GroupScope&) = delete;
+        GroupScope& operator=(const GroupScope&) = delete;
+
+      private:
+        EventLoop& loop_;
+        uint32_t outer_;
+    };
 
     // Runs every action due up to `until`, in order; time then stands at `until`.
     void RunUntil(TimeUs until);
@@ -60,6 +81,9 @@ class EventLoop {
     uint64_t nextSeq_ = 0;
     std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> queue_;
     std::vector<std::pair<uint64_t, Action>> actions_;  // id -> action, sorted by id
+    uint32_t groups_ = 0;
+    uint32_t current_ = 0;
+    std::map<uint32_t, uint64_t> dropped_;  // group -> times dropped
 };
 
 }  // namespace korrsim

@@ -69,6 +69,14 @@ class Link {
     // The cable is pulled: nothing crosses any more and the host end reports I/O errors.
     void Unplug() { unplugged_ = true; }
     bool Unplugged() const { return unplugged_; }
+    // The cable is plugged back. A port that was open while it was out stays broken, as a
+    // descriptor of a vanished adapter does; opening the port again works.
+    void Plug() {
+        if (unplugged_) ++plugs_;
+        unplugged_ = false;
+    }
+    // Changes each time the cable comes back: a host end opened before holds a dead handle.
+    uint32_t Plugs() const { return plugs_; }
     // Random bytes arrive at one end, one wire time apart, from `at` on.
     void InjectNoise(Direction direction, TimeUs at, size_t count);
 
@@ -86,6 +94,7 @@ class Link {
     bool hostOpen_ = false;
     bool echo_ = false;
     bool unplugged_ = false;
+    uint32_t plugs_ = 0;
     uint64_t txFreeNs_[2] = {0, 0};
     std::deque<uint8_t> hostRx_;
     std::function<void(uint8_t)> hostSink_;

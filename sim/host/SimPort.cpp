@@ -40,7 +40,7 @@ void SimClock::DelayMs(uint32_t ms) {
     }
 }
 
-SimPort::SimPort(Link& link) : link_(&link), handle_(++g_nextHandle) {
+SimPort::SimPort(Link& link) : link_(&link), handle_(++g_nextHandle), plugs_(link.Plugs()) {
     link_->HostOpen();
 }
 
@@ -50,7 +50,7 @@ SimPort::~SimPort() {
 
 int32_t SimPort::Alive() const {
     if (link_ == nullptr) return -EBADF;
-    if (link_->Unplugged()) return -EIO;
+    if (link_->Unplugged() || link_->Plugs() != plugs_) return -EIO;
     return 0;
 }
 
@@ -74,7 +74,7 @@ int32_t SimPort::Read(void* dst, size_t capacity) {
     // Returns at once with what has arrived, or when the first byte arrives within 100 ms.
     loop.RunUntil(loop.Now() + kReadTimeoutUs,
                   [this] { return link_->HostAvailable() > 0 || link_->Unplugged(); });
-    if (link_->Unplugged()) return -EIO;
+    if (int32_t err = Alive(); err < 0) return err;
     return static_cast<int32_t>(link_->HostRead(static_cast<uint8_t*>(dst), capacity));
 }
 
@@ -100,6 +100,7 @@ int32_t SimPort::Close() {
 int32_t SimPortRegistry::Open(const char* name, std::unique_ptr<korr::PortLink>& out) {
     auto it = links_.find(name != nullptr ? name : "");
     if (it == links_.end()) return -ENOENT;
+    if (it->second->Unplugged()) return -ENOENT;  // the adapter has gone with its cable
     if (it->second->HostIsOpen()) return -EBUSY;
     out = std::make_unique<SimPort>(*it->second);
     return 0;

@@ -35,6 +35,7 @@ class SimPort final : public korr::PortLink {
 
     Link* link_;
     long handle_;
+    uint32_t plugs_;  // the cable's state when the port was opened
 };
 
 // Simulated ports by name; opening a name that is already open fails as busy.

@@ -16,6 +16,10 @@ class BootFirmware : public InstrumentFirmware {
     explicit BootFirmware(Link& link) : link_(link) {}
 
     void OnByte(uint8_t byte) override;
+    void Start(const BootImage& image) override {
+        InstrumentFirmware::Start(image);
+        line_.clear();
+    }
 
     // An instrument whose flash has no loader.
     void SetLoaderMissing(bool missing) { loaderMissing_ = missing; }

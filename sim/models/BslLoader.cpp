@@ -1,12 +1,14 @@
 #include "models/BslLoader.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace korrsim {
 
 namespace {
 
-constexpr size_t kMaxFrame = 1024;
+// The letter, 512 characters of 'W' data, '.' and the check value.
+constexpr size_t kMaxFrame = 1 + 512 + 1 + 4;
 constexpr size_t kCheckDigits = 4;
 
 int HexDigit(char c) {
@@ -31,12 +33,52 @@ bool ParseHexField(const std::string& text, size_t pos, size_t digits, uint32_t*
 }
 
 BslLoader::BslLoader(Link& link, Flash& flash, int version)
-    : link_(link), flash_(flash), version_(version) {}
+    : link_(link),
+      flash_(flash),
+      version_(version),
+      addressDigits_(flash.Layout().size > 0x10000 ? 5 : 4) {}
 
 void BslLoader::SetState(State state) {
     state_ = state;
     frame_.clear();
     overflow_ = false;
+    writable_.clear();
+}
+
+bool BslLoader::ParseAddress(const std::string& fields, uint32_t* address) const {
+    return fields.size() == addressDigits_ && ParseHexField(fields, 0, fields.size(), address);
+}
+
+// The first address of the segment that holds the address, and the segment's size.
+uint32_t BslLoader::SegmentOf(uint32_t address, uint32_t* size) const {
+    const FlashLayout& l = flash_.Layout();
+    const uint32_t infoEnd = l.infoStart + l.infoSegments * l.infoSegmentSize;
+    if (address >= l.infoStart && address < infoEnd) {
+        *size = l.infoSegmentSize;
+        return address - (address - l.infoStart) % l.infoSegmentSize;
+    }
+    // A main segment that straddles the end of information memory starts where that ends.
+    const uint32_t aligned = address / kMainSegmentSize * kMainSegmentSize;
+    const uint32_t start = address >= infoEnd && aligned < infoEnd ? infoEnd : aligned;
+    *size = aligned + kMainSegmentSize - start;
+    return start;
+}
+
+// Bytes [from, to) lie in segments erased in this session, or blank when first written.
+bool BslLoader::MayWrite(uint32_t from, uint32_t to) {
+    for (uint32_t a = from; a < to;) {
+        uint32_t size = 0;
+        const uint32_t start = SegmentOf(a, &size);
+        const uint32_t end = std::max(start + size, a + 1);
+        if (writable_.count(start) == 0) {
+            for (uint32_t b = std::max(start, a); b < end; ++b) {
+                if (flash_.Read(b) != 0xFF) return false;
+            }
+            writable_.insert(start);
+        }
+        a = end;
+    }
+    return true;
 }
 
 void BslLoader::RefuseNext(char letter, int count) {
@@ -131,22 +173,18 @@ void BslLoader::HandleFrame(const std::string& frame) {
 
 std::string BslLoader::Execute(char letter, const std::string& fields, TimeUs* busy) {
     uint32_t value = 0;
+    uint32_t segmentSize = 0;
     switch (letter) {
         case 'g':
             return VersionReply();
         case '@':
-            if ((fields.size() != 4 && fields.size() != 5) ||
-                !ParseHexField(fields, 0, fields.size(), &value)) {
-                return "-\r";
-            }
+            if (!ParseAddress(fields, &value)) return "-\r";
             address_ = value;
             ++stats_.addresses;
             return "+\r";
         case 'X':
-            if ((fields.size() != 4 && fields.size() != 5) ||
-                !ParseHexField(fields, 0, fields.size(), &value) || !flash_.EraseSegment(value)) {
-                return "-\r";
-            }
+            if (!ParseAddress(fields, &value) || !flash_.EraseSegment(value)) return "-\r";
+            writable_.insert(SegmentOf(value, &segmentSize));
             ++stats_.erases;
             *busy = timing_.eraseSegment;
             return "+\r";
@@ -163,6 +201,7 @@ std::string BslLoader::Execute(char letter, const std::string& fields, TimeUs* b
 std::string BslLoader::Write(const std::string& fields, TimeUs* busy) {
     if (fields.empty() || fields.size() % 4 != 0) return "-\r";
     const size_t words = fields.size() / 4;
+    if (!MayWrite(address_, address_ + static_cast<uint32_t>(words * 2))) return "-\r";
     uint32_t address = address_;
     bool ok = true;
     for (size_t i = 0; i < words; ++i) {

@@ -2,10 +2,14 @@
 // The bootstrap loader "KorrBSL" as the instrument runs it: waits for a carriage return
 // (answers '$') and 'P' (answers '#'), then takes frames: a command letter, hex fields, '.',
 // a four-digit check value and a carriage return. It answers '+' for done, '-' for a refused
-// or damaged frame and '?' for something it does not know.
+// or damaged frame and '?' for something it does not know. It is strict where a wrong host
+// could otherwise pass unseen: addresses have exactly the digits of its flash (four up to
+// 64 KiB, five above), a frame is never longer than the largest it takes, and a 'W' writes
+// only into segments erased in this session (or still blank when first written).
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 
 #include "core/Device.h"
@@ -58,6 +62,9 @@ class BslLoader : public Device {
     std::string Execute(char letter, const std::string& fields, TimeUs* busy);
     std::string Write(const std::string& fields, TimeUs* busy);
     std::string Vectors(const std::string& fields);
+    bool ParseAddress(const std::string& fields, uint32_t* address) const;
+    uint32_t SegmentOf(uint32_t address, uint32_t* size) const;
+    bool MayWrite(uint32_t from, uint32_t to);
     void Reply(std::string text, TimeUs after);
     std::string VersionReply() const;
 
@@ -74,6 +81,8 @@ class BslLoader : public Device {
     bool answersVersionLines_ = false;
     char refuseLetter_ = 0;
     int refuseCount_ = 0;
+    size_t addressDigits_;
+    std::set<uint32_t> writable_;  // segments this session may write
 };
 
 // Parses exactly `digits` hex digits (either case); false on anything else.

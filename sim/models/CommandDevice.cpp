@@ -40,6 +40,12 @@ void CommandDevice::RevertBaud() {
     if (link_ != nullptr) link_->SetDeviceBaud(kDefaultBaud);
 }
 
+void CommandDevice::PowerUp() {
+    line_.clear();
+    overflow_ = false;
+    RevertBaud();
+}
+
 void CommandDevice::LoseConnection(int afterCommands, int silentCommands) {
     dropAfter_ = silentCommands > 0 ? std::max(afterCommands, 0) : -1;
     dropFor_ = silentCommands;

@@ -62,6 +62,9 @@ class CommandDevice : public Device {
     void OnByte(uint8_t byte) override;
     // Runs one complete command line (without its carriage return).
     virtual void HandleLine(const std::string& line);
+    // The processor starts (power-up, a restart): a half-received line and a baud change still
+    // to come are gone, the line is back at 9600 baud.
+    virtual void PowerUp();
 
     // --- what the firmware understands ---
     void AddCommand(const std::string& word, Handler handler) {

@@ -23,6 +23,7 @@ CommandFirmware::CommandFirmware(std::unique_ptr<CommandDevice> device, bool has
 
 void CommandFirmware::Start(const BootImage& image) {
     InstrumentFirmware::Start(image);
+    device_->PowerUp();
     if (onStart_) onStart_(*device_, image);
 }
 

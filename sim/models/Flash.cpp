@@ -53,6 +53,16 @@ void Flash::Load(uint32_t address, const uint8_t* data, size_t count) {
     for (size_t i = 0; i < count && address + i < bytes_.size(); ++i) bytes_[address + i] = data[i];
 }
 
+uint64_t Flash::ProgramFingerprint() const {
+    const uint32_t infoEnd = layout_.infoStart + layout_.infoSegments * layout_.infoSegmentSize;
+    uint64_t hash = 0xCBF29CE484222325ull;  // FNV-1a
+    for (uint32_t a = 0; a < bytes_.size(); ++a) {
+        if (a >= layout_.infoStart && a < infoEnd) continue;
+        hash = (hash ^ bytes_[a]) * 0x100000001B3ull;
+    }
+    return hash;
+}
+
 void Flash::EraseAll() {
     std::fill(bytes_.begin(), bytes_.end(), 0xFF);
 }

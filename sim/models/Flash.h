@@ -46,6 +46,9 @@ class Flash {
     // Loads bytes directly (a device that left the factory with firmware on it).
     void Load(uint32_t address, const uint8_t* data, size_t count);
     void EraseAll();
+    // A fingerprint of the program memory (everything but the information memory): the same
+    // fingerprint means the same program as before.
+    uint64_t ProgramFingerprint() const;
 
     static bool InLoaderArea(uint32_t address) {
         return address >= kLoaderAreaStart && address <= kLoaderAreaEnd;

@@ -4,7 +4,8 @@
 // the loader, which then runs at the type's loader baud. Once the loader has written the
 // vector table the instrument restarts, after its restart time, into whatever its flash holds:
 // firmware that starts (sound, or corrupt and failing its self-test) runs again at 9600 baud;
-// erased flash leaves the loader waiting for a host.
+// erased flash leaves the loader waiting for a host. Power can fail at any moment and come back
+// later: whatever was under way is lost, and the instrument starts from its flash as it is.
 
 #include <cstdint>
 #include <memory>
@@ -20,7 +21,7 @@ namespace korrsim {
 
 class Instrument : public Device {
   public:
-    enum class Mode { Firmware, Loader, Restarting };
+    enum class Mode { Firmware, Loader, Restarting, Off };
 
     // Attaches itself to the line; the type must outlive the instrument.
     Instrument(Link& link, const InstrumentType& type, int loaderVersion = 12);
@@ -37,6 +38,16 @@ class Instrument : public Device {
     // loader (Connected: a session is open and it answers '?'; Waiting: it prompts '$').
     void RunFirmware(const BootImage& image);
     void RunLoader(BslLoader::State state);
+
+    // Power fails: nothing listens or answers, and nothing the instrument had under way goes on.
+    void PowerOff();
+    // Power is back: the instrument starts from its flash. Program memory unchanged since the
+    // factory start runs the factory firmware again.
+    void PowerOn();
+    bool Powered() const { return mode_ != Mode::Off; }
+    // A restart slower than the type's (a cold instrument, a slow oscillator).
+    void SetRestartTime(TimeUs restart) { restart_ = restart; }
+    TimeUs RestartTime() const { return restart_; }
 
     void OnByte(uint8_t byte) override;
     void OnDtr(bool on) override;
@@ -61,6 +72,7 @@ class Instrument : public Device {
     void EnterLoader();
     void Restart();
     void Boot();
+    void StartFirmware(const BootImage& image);
     Device* Active();
 
     Link& link_;
@@ -70,7 +82,13 @@ class Instrument : public Device {
     std::unique_ptr<InstrumentFirmware> firmware_;
     BootCheck bootCheck_ = IdentityCheck;
     BootImage booted_;
+    BootImage factory_;            // what RunFirmware started
+    uint64_t factoryProgram_ = 0;  // the program memory's fingerprint then
+    bool hasFactory_ = false;
+    uint64_t factoryStarts_ = 0;
     Mode mode_ = Mode::Firmware;
+    TimeUs restart_;
+    uint32_t group_;  // the event loop's group of everything the instrument has under way
     uint32_t updates_ = 0;
     uint64_t restartEvent_ = 0;
 };

@@ -19,6 +19,9 @@ struct BootImage {
     bool sound = false;     // the image passes its own integrity check
     std::string code;       // device code the image reports ("QS7"), empty when unknown
     std::string version;    // version text ("3.60"), empty when unknown
+    // The fingerprint of the program memory the image started from: a later start with the same
+    // fingerprint runs the very program that ran before; another one, a program written since.
+    uint64_t program = 0;
 };
 
 // Decides what a restart finds in the flash.

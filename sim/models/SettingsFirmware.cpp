@@ -1,6 +1,7 @@
 #include "models/SettingsFirmware.h"
 
 #include <cstdlib>
+#include <optional>
 
 namespace korrsim {
 
@@ -86,6 +87,11 @@ void SettingsFirmware::FactoryReset() {
     sensorType_ = kFactorySensorType;
 }
 
+void SettingsFirmware::PowerUp() {
+    CommandDevice::PowerUp();
+    loggedIn_ = false;
+}
+
 SettingsSnapshot SettingsFirmware::Snapshot() const {
     SettingsSnapshot s;
     for (const std::string& key : Settings().Keys()) s[key] = Settings().Get(key);
@@ -169,15 +175,21 @@ std::unique_ptr<CommandFirmware> MakeSettingsFirmware(Link& link, const Instrume
                                                       SettingsFirmware** commands, bool hasLoader) {
     auto device = std::make_unique<SettingsFirmware>(link, profile);
     if (commands != nullptr) *commands = device.get();
-    auto starts = std::make_shared<int>(0);
+    // The program that set up the settings memory; none before the first start.
+    auto owner = std::make_shared<std::optional<uint64_t>>();
     return std::make_unique<CommandFirmware>(
-        std::move(device), hasLoader, [starts](CommandDevice& d, const BootImage& image) {
+        std::move(device), hasLoader, [owner](CommandDevice& d, const BootImage& image) {
             auto& firmware = static_cast<SettingsFirmware&>(d);
             firmware.SetImageSound(image.sound);
             if (!image.code.empty() && !image.version.empty()) {
                 firmware.SetVersionReply(image.code + " " + image.version);
             }
-            if ((*starts)++ > 0) firmware.FactoryReset();
+            if (!owner->has_value()) {
+                *owner = image.program;
+            } else if (image.sound && **owner != image.program) {
+                firmware.FactoryReset();
+                *owner = image.program;
+            }
         });
 }
 

@@ -3,7 +3,9 @@
 // "set -sn QE8-51234"), a calibration list ("get -cal 0"), record sets ("get -user 2"), a
 // battery, a clock ("set -sec"), a data memory ("yes"), its self-test ("post"), and, for some
 // types, the access-code login. Its settings live in their own memory: a used instrument holds
-// its field values; new firmware starts with factory values, so that a restore shows.
+// its field values, and keeps them through a power failure; a sound image other than the one
+// that made the settings starts with factory values, so that a restore shows. A damaged image
+// fails its self-test before it sets anything up and leaves the settings as they are.
 //
 // Switches make it fail the ways the host must handle: a setting refused ("Error", or "ERROR"
 // which the host retries), an empty answer, an answer that is only the prompt, a data memory
@@ -43,6 +45,7 @@ class SettingsFirmware : public CommandDevice {
 
     // New firmware: factory values, no calibration list, no records, logged out.
     void FactoryReset();
+    void PowerUp() override;
     SettingsSnapshot Snapshot() const;
 
     std::vector<std::string>& Cal() { return cal_; }
@@ -97,8 +100,8 @@ class SettingsFirmware : public CommandDevice {
 };
 
 // The firmware inside a simulated instrument: the boot command leaves for the loader; the first
-// start keeps the field values, every later start (new firmware) begins with factory values and
-// reports the version of the image that started.
+// start keeps the field values, a later start of another sound image begins with factory
+// values; each start reports the version of the image that started.
 std::unique_ptr<CommandFirmware> MakeSettingsFirmware(Link& link, const InstrumentProfile& profile,
                                                       SettingsFirmware** commands,
                                                       bool hasLoader = true);

@@ -225,13 +225,14 @@ TEST(BSLSendVectors, WaitsForPlusNotForCarriageReturn) {
 }
 
 TEST(BSLSendAddress, FormatsAndLogsTheAddress) {
-    LoaderRig rig;
-    rig.ConnectToActiveLoader();
-    LineTap tap(rig.sim.Line(), rig.sim.Target());
-    EXPECT_GT(rig.host.BSLSendAddress(0x1100, false), 0);
-    EXPECT_GT(rig.host.BSLSendAddress(0x1100, true), 0);
-    EXPECT_EQ(tap.Frames(), (std::vector<std::string>{"@1100", "@01100"}));
-    EXPECT_TRUE(rig.Logged("KorrBSL: BSLSendAddress (01100) successful"));
+    for (const bool five : {false, true}) {
+        LoaderRig rig(five ? "QE8" : "QS7");  // each loader takes its own width only
+        rig.ConnectToActiveLoader();
+        LineTap tap(rig.sim.Line(), rig.sim.Target());
+        EXPECT_GT(rig.host.BSLSendAddress(0x1100, five), 0);
+        EXPECT_EQ(tap.Frames(), (std::vector<std::string>{five ? "@01100" : "@1100"}));
+        EXPECT_TRUE(rig.Logged("KorrBSL: BSLSendAddress (01100) successful"));
+    }
 }
 
 }  // namespace
