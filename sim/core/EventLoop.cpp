@@ -1,15 +1,6 @@
 #include "core/EventLoop.h"
 
-#include <algorithm>
-
 namespace korrsim {
-
-namespace {
-auto FindAction(std::vector<std::pair<uint64_t, EventLoop::Action>>& actions, uint64_t id) {
-    return std::lower_bound(actions.begin(), actions.end(), id,
-                            [](const auto& entry, uint64_t key) { return entry.first < key; });
-}
-}  // namespace
 
 uint64_t EventLoop::At(TimeUs when, Action action) {
     if (when < now_) when = now_;
@@ -22,19 +13,17 @@ uint64_t EventLoop::At(TimeUs when, Action action) {
     }
     uint64_t id = ++nextSeq_;
     queue_.push(Entry{.when = when, .seq = id, .id = id});
-    actions_.emplace_back(id, std::move(action));  // ids grow, so the vector stays sorted
+    actions_.emplace(id, std::move(action));
     return id;
 }
 
 void EventLoop::Cancel(uint64_t id) {
-    auto it = FindAction(actions_, id);
-    if (it != actions_.end() && it->first == id) actions_.erase(it);
+    actions_.erase(id);
 }
 
 void EventLoop::DropCancelled() {
     while (!queue_.empty()) {
-        auto it = FindAction(actions_, queue_.top().id);
-        if (it != actions_.end() && it->first == queue_.top().id) return;
+        if (actions_.count(queue_.top().id) != 0) return;
         queue_.pop();
     }
 }
@@ -56,7 +45,7 @@ bool EventLoop::RunNext(TimeUs until) {
     if (queue_.empty() || queue_.top().when > until) return false;
     Entry e = queue_.top();
     queue_.pop();
-    auto it = FindAction(actions_, e.id);
+    auto it = actions_.find(e.id);
     Action action = std::move(it->second);
     actions_.erase(it);
     MoveTo(e.when);

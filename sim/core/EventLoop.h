@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <queue>
+#include <unordered_map>
 #include <vector>
 
 namespace korrsim {
@@ -80,7 +81,9 @@ class EventLoop {
     Pacer pacer_;
     uint64_t nextSeq_ = 0;
     std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> queue_;
-    std::vector<std::pair<uint64_t, Action>> actions_;  // id -> action, sorted by id
+    // id -> action; a hash map, since a long reply puts thousands of bytes on the line at once
+    // and each leaves it in its own order.
+    std::unordered_map<uint64_t, Action> actions_;
     uint32_t groups_ = 0;
     uint32_t current_ = 0;
     std::map<uint32_t, uint64_t> dropped_;  // group -> times dropped
