@@ -11,7 +11,7 @@ jobs="$(nproc)"
 # limit only caps a slow machine. Longer runs: KORR_FUZZ_RUNS=-1 KORR_FUZZ_SECONDS=600.
 fuzz_seed="${KORR_FUZZ_SEED:-1}"
 fuzz_runs="${KORR_FUZZ_RUNS:-25000}"
-fuzz_seconds="${KORR_FUZZ_SECONDS:-30}"
+fuzz_seconds="${KORR_FUZZ_SECONDS:-15}"
 # A second run on the same machine reuses what the first compiled.
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
