@@ -23,6 +23,14 @@ cmake -S . -B build/gcc -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RE
 cmake --build build/gcc -j"$jobs"
 ctest --test-dir build/gcc --output-on-failure -j"$jobs"
 
+# Whole updates under random faults, each seed followed by clean retries (about 10 ms a seed).
+# Longer: scripts/campaign.sh. KORR_CAMPAIGN_SEEDS=0 leaves it out.
+campaign_seeds="${KORR_CAMPAIGN_SEEDS:-500}"
+if [ "$campaign_seeds" -gt 0 ]; then
+    echo "== fault campaign ($campaign_seeds seeds)"
+    build/gcc/tests/campaign/korr_campaign --seeds "$campaign_seeds" --first 1
+fi
+
 echo "== clang with AddressSanitizer and UndefinedBehaviorSanitizer: build and test (and the fuzz targets)"
 # One clang build: the libraries carry the sanitizers and libFuzzer's coverage, so the same
 # objects serve the test suite and the fuzz targets.

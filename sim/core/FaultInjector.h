@@ -28,6 +28,7 @@ class FaultInjector {
     void SetRates(Direction direction, FaultRates rates) { rates_[Index(direction)] = rates; }
     // Nothing crosses the line in either direction during [from, to).
     void AddSilence(TimeUs from, TimeUs to) { silences_.push_back({from, to}); }
+    void ClearSilences() { silences_.clear(); }
     // Hits the byte with the given number (counting from 0 in that direction) once.
     void AddOneShot(Direction direction, uint64_t byteIndex, FaultKind kind) {
         oneShots_.push_back({direction, byteIndex, kind});

@@ -93,12 +93,16 @@ class UpdateSession {
     int32_t AskAboutNewerFirmware();
     int32_t CheckBattery();
     int32_t SaveSettings();
+    int32_t SaveAndConfirm();
+    bool LeftFileIsThisInstruments();
+    bool InstrumentHoldsTheFile();
     int32_t MoveLeftSettingsAside();
     int32_t StartLoader();
     int32_t ProgramFlash();
     int32_t Reconnect();
     int32_t CheckNewFirmware();
     void RestoreSettings();
+    int32_t RestoreAndConfirm(const char* newNumber);
     void HoldNewSerialNumberOnly();
     int32_t EraseOldData();
     void CheckCalibration();

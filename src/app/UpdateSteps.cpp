@@ -1,9 +1,12 @@
 // The steps of one update, in the order UpdateInstrument runs them.
 #include <cerrno>
+#include <filesystem>
+#include <string>
 
 #include "app/SettingsFiles.h"
 #include "app/UpdateSession.h"
 #include "device/DeviceIdentification.h"
+#include "instrument/WholeFile.h"
 #include "serial/Clock.h"
 #include "serial/PortLink.h"
 
@@ -18,6 +21,8 @@ constexpr int kReconnectAttempts = 3;
 constexpr uint32_t kReconnectPauseMs = 1500;
 constexpr int kMinimumBattery = 10;
 constexpr const char* kCalibratedAdc = "50.98";
+constexpr int kSettingsReadings = 3;
+constexpr int32_t kSettingsUnconfirmed = -30;  // the instrument's replies did not agree
 
 bool LoaderListening(int32_t r) {
     return r == -80 || r == -81;
@@ -165,9 +170,15 @@ int32_t UpdateSession::CheckBattery() {
 int32_t UpdateSession::SaveSettings() {
     if (!deviceInfo_.saveRestore) return 1;
     SetStatus("Saving settings for this " + state_.productName + "...");
+    if (FileExists(state_.settingsFilePath) && LeftFileIsThisInstruments()) {
+        log_->Print(LOG_ERROR, kHostTag,
+                    "The settings file of an unfinished update belongs to this instrument; its "
+                    "settings come back from it");
+        return 1;
+    }
     int32_t r = MoveLeftSettingsAside();
     if (r < 0) return r;
-    r = protocol_.KDSaveInfo(state_.settingsFilePath.c_str());
+    r = SaveAndConfirm();
     if (r >= 0) return r;
     if (!state_.repMode && !state_.factoryMode) {
         Show(Box::SettingsSave);
@@ -199,6 +210,78 @@ int32_t UpdateSession::MoveLeftSettingsAside() {
     a.path = moved;
     Show(Box::SettingsMovedAside, a);
     return 1;
+}
+
+// The settings file is the only copy of the instrument's settings once the flash is erased, and
+// a line can change a character of a reply without anyone noticing: the settings are read
+// twice and kept only when both readings agree.
+int32_t UpdateSession::SaveAndConfirm() {
+    int32_t r = kSettingsUnconfirmed;
+    for (int attempt = 0; attempt < kSettingsReadings; ++attempt) {
+        r = protocol_.KDSaveInfo(state_.settingsFilePath.c_str());
+        if (r < 0) return r;
+        if (InstrumentHoldsTheFile()) return r;
+        log_->Print(LOG_ERROR, kHostTag, "Two readings of the settings differ; reading again");
+        r = kSettingsUnconfirmed;
+    }
+    return r;
+}
+
+// A file left by an update that got past the erase holds the instrument's own settings, while
+// the instrument, on its new firmware, may hold only the values that firmware starts with;
+// saving over the file would lose them. The file is this instrument's when the serial numbers
+// agree, or when the instrument runs this updater's firmware with the blank serial number of
+// new firmware (or keeps none at all).
+bool UpdateSession::LeftFileIsThisInstruments() {
+    const std::string check = state_.settingsFilePath + ".check";
+    std::string left, now;
+    const bool read = protocol_.KDSaveInfo(check.c_str()) >= 0 &&
+                      ReadWholeFile(state_.settingsFilePath.c_str(), &left) >= 0 &&
+                      ReadWholeFile(check.c_str(), &now) >= 0;
+    std::error_code ec;
+    std::filesystem::remove(check, ec);
+    protocol_.settingsHeld = false;  // what comes back is the file, not this reading
+    if (!read) return false;
+    auto serial = [](const std::string& text) {
+        const size_t at = text.find("\nsn=\"");
+        if (at == std::string::npos) return std::string();
+        const size_t from = at + 5;
+        return text.substr(from, text.find('"', from) - from);
+    };
+    const std::string leftSerial = serial(left), nowSerial = serial(now);
+    if (!leftSerial.empty() && nowSerial == leftSerial) return true;
+    // Without a serial number to go by, an instrument on this updater's firmware is taken to be
+    // the one the unfinished update was working on.
+    const bool blank = nowSerial.find_first_not_of('0') == std::string::npos;
+    return blank && static_cast<uint32_t>(deviceInfo_.version) == state_.updaterFirmwareVersion;
+}
+
+// Reads the instrument's settings again and compares them with the settings file.
+bool UpdateSession::InstrumentHoldsTheFile() {
+    const std::string check = state_.settingsFilePath + ".check";
+    const int32_t r = protocol_.KDSaveInfo(check.c_str());
+    std::string saved, now;
+    const bool same = r >= 0 && ReadWholeFile(state_.settingsFilePath.c_str(), &saved) >= 0 &&
+                      ReadWholeFile(check.c_str(), &now) >= 0 && saved == now;
+    std::error_code ec;
+    std::filesystem::remove(check, ec);
+    return same;
+}
+
+// What the line changed on the way in is put right by writing the settings again.
+int32_t UpdateSession::RestoreAndConfirm(const char* newNumber) {
+    int32_t r = 0;
+    for (int attempt = 0; attempt < kSettingsReadings; ++attempt) {
+        r = protocol_.KDRestoreInfo(state_.settingsFilePath.c_str(), newNumber);
+        // A new serial number makes the instrument differ from the file on purpose.
+        if (r < 0 || newNumber != nullptr || InstrumentHoldsTheFile()) return r;
+        log_->Print(LOG_ERROR, kHostTag,
+                    "The instrument does not hold the restored settings; "
+                    "restoring again");
+        protocol_.settingsHeld = false;  // from the file, not from the reading just taken
+        r = kSettingsUnconfirmed;
+    }
+    return r;
 }
 
 int32_t UpdateSession::StartLoader() {
@@ -278,8 +361,7 @@ void UpdateSession::RestoreSettings() {
     if (settingsNotRetrieved_ && newNumber) HoldNewSerialNumberOnly();
     if (!deviceInfo_.saveRestore || settingsNotRetrieved_) return;
 
-    const int32_t r = protocol_.KDRestoreInfo(state_.settingsFilePath.c_str(),
-                                              newNumber ? state_.newSerialNumber.c_str() : nullptr);
+    const int32_t r = RestoreAndConfirm(newNumber ? state_.newSerialNumber.c_str() : nullptr);
     restoreSucceeded_ = r >= 0;
     if (restoreSucceeded_) return;
     TextArgs a = Args();
