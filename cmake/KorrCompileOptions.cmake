@@ -10,3 +10,9 @@ if(KORR_SANITIZE OR KORR_FUZZ)
         -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
     target_link_options(korr_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(KORR_FUZZ)
+    # Coverage for libFuzzer in every library, so the fuzzers see the parsers' branches, not only
+    # their harness. Programs that do not link libFuzzer (the tests) take the sanitizer runtime's
+    # default coverage hooks, so one clang build serves both the tests and the fuzz targets.
+    target_compile_options(korr_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()

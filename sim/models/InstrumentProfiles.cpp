@@ -50,7 +50,10 @@ constexpr SettingSeed kSorb[] = {
     {"wtfactory", "1.00042", "1"},
     {"sys", "SORB/2 rev C; pump=P2", "SORB/2"},
 };
+// The QS7's serial number is not among the settings an update collects: it stays what it was
+// when new firmware starts, and a factory update may give it a new one ("set -sn").
 constexpr SettingSeed kQs7[] = {
+    {"sn", "QS7-104233", "QS7-104233"},
     {"adccal", "1.0120 0.9950 0.0004", "1 1 0"},
     {"config", "QS7:std, 4 ch; beep=off", "QS7:std"},
 };

@@ -22,7 +22,9 @@ std::string JsonString(const std::string& text) {
                 out += "\\t";
                 break;
             default:
-                if (c < 0x20) {
+                // Device texts are bytes, not UTF-8: anything outside printable ASCII is escaped,
+                // so the line stays valid JSON whatever the device sent.
+                if (c < 0x20 || c >= 0x7F) {
                     char escaped[8];
                     std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
                     out += escaped;

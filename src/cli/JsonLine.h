@@ -8,7 +8,7 @@
 
 namespace korrcli {
 
-// The text as a JSON string, quotes included.
+// The text as a JSON string, quotes included; bytes outside printable ASCII are escaped.
 std::string JsonString(const std::string& text);
 
 class JsonLine {

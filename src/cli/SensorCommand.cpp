@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/ErrorText.h"
+#include "cli/JsonLine.h"
 #include "cli/PortAccess.h"
 #include "common/FixedText.h"
 #include "device/DeviceIdentification.h"
@@ -145,23 +146,8 @@ int32_t ReadAndChange(korr::KorrSDI12& sdi, const SensorOptions& o, char* meanin
     return o.address.empty() && o.calibration.empty() ? 1 : Change(sdi, o);
 }
 
-// JSON string: quotes, backslashes and every byte outside printable ASCII escaped.
 std::string JsonText(const char* text) {
-    std::string out = "\"";
-    for (const char* p = text; *p != '\0'; ++p) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20 || c >= 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04X", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
+    return JsonString(text);
 }
 
 // The type character as a person reads it: the character, or its code when it has no glyph.

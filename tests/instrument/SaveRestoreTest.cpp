@@ -60,7 +60,7 @@ TEST_F(SaveRestoreTest, NewSerialNumberOnAnInstrumentWithoutSavedSerial) {
     ASSERT_GT(Connect(), 0);
     ASSERT_EQ(kp->KDSaveInfo(path.c_str()), 1);
     firmware->ClearLines();
-    EXPECT_EQ(kp->KDRestoreInfo(path.c_str(), "QS7-NEW-0001-LONG"), -35);  // QS7 has no "sn"
+    EXPECT_EQ(kp->KDRestoreInfo(path.c_str(), "QS7-NEW-0001-LONG"), 1);
     EXPECT_EQ(IndexOf("set -sn QS7-NEW-0001-LO"), 0);  // cut to 15 characters, sent first
 }
 
