@@ -23,10 +23,10 @@ cmake -S . -B build/gcc -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RE
 cmake --build build/gcc -j"$jobs"
 ctest --test-dir build/gcc --output-on-failure -j"$jobs"
 
-# Whole updates under random faults, each seed followed by clean retries. It still finds seeds
-# whose instrument or settings are not recovered, so the test run leaves it out until it is
-# clean; KORR_CAMPAIGN_SEEDS=500 runs it here, scripts/campaign.sh runs the long one.
-campaign_seeds="${KORR_CAMPAIGN_SEEDS:-0}"
+# Whole updates under random faults, each seed followed by clean retries (500 seeds, about 5 s).
+# Seeds 1 to 500 are all recovered; the long campaign (scripts/campaign.sh) still finds a few
+# beyond them. KORR_CAMPAIGN_SEEDS=0 leaves it out.
+campaign_seeds="${KORR_CAMPAIGN_SEEDS:-500}"
 if [ "$campaign_seeds" -gt 0 ]; then
     echo "== fault campaign ($campaign_seeds seeds)"
     build/gcc/tests/campaign/korr_campaign --seeds "$campaign_seeds" --first 1

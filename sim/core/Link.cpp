@@ -66,7 +66,9 @@ void Link::Transmit(Direction direction, uint8_t byte) {
         stats_.wireNsToHost += wireNs;
     }
 
-    // A receiver listening at another rate samples the wrong bits.
+    // A receiver listening at another rate samples the wrong bits; a relay on the line repeats
+    // what was sent, at the sender's own rate.
+    const uint8_t sent = byte;
     if (senderBaud != receiverBaud) byte = faults_.Rng().Byte();
     uint8_t out[2];
     size_t n = faults_.Apply(direction, loop_.Now(), byte, out);
@@ -75,7 +77,7 @@ void Link::Transmit(Direction direction, uint8_t byte) {
         loop_.At(arrival, [this, direction, b] { Deliver(direction, b); });
     }
     if (toDevice && echo_) {
-        loop_.At(arrival, [this, byte] { Deliver(Direction::ToHost, byte); });
+        loop_.At(arrival, [this, sent] { Deliver(Direction::ToHost, sent); });
     }
 }
 

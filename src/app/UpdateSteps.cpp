@@ -217,13 +217,17 @@ int32_t UpdateSession::MoveLeftSettingsAside() {
 // twice and kept only when both readings agree.
 int32_t UpdateSession::SaveAndConfirm() {
     int32_t r = kSettingsUnconfirmed;
-    for (int attempt = 0; attempt < kSettingsReadings; ++attempt) {
+    for (int attempt = 0; attempt < kSettingsReadings && r < 0; ++attempt) {
         r = protocol_.KDSaveInfo(state_.settingsFilePath.c_str());
-        if (r < 0) return r;
+        if (r < 0) break;
         if (InstrumentHoldsTheFile()) return r;
         log_->Print(LOG_ERROR, kHostTag, "Two readings of the settings differ; reading again");
         r = kSettingsUnconfirmed;
     }
+    // An unconfirmed reading must not pass later for the settings of an unfinished update; the
+    // instrument still holds its own.
+    std::error_code ec;
+    std::filesystem::remove(state_.settingsFilePath, ec);
     return r;
 }
 
@@ -257,9 +261,16 @@ bool UpdateSession::LeftFileIsThisInstruments() {
 }
 
 // Reads the instrument's settings again and compares them with the settings file.
+// The second reading runs on a new connection: an answer cut short by noise leaves its rest on
+// the line, and every answer after it in the same connection is the one before, so that two
+// readings there would agree on the same wrong values.
 bool UpdateSession::InstrumentHoldsTheFile() {
     const std::string check = state_.settingsFilePath + ".check";
-    const int32_t r = protocol_.KDSaveInfo(check.c_str());
+    protocol_.KDDisconnect(false);
+    DeviceInfo again = deviceInfo_;
+    int32_t r =
+        protocol_.KDConnect(state_.portName.c_str(), kUpdateBaudIndex, kConnectTries, &again);
+    if (r > 0) r = protocol_.KDSaveInfo(check.c_str());
     std::string saved, now;
     const bool same = r >= 0 && ReadWholeFile(state_.settingsFilePath.c_str(), &saved) >= 0 &&
                       ReadWholeFile(check.c_str(), &now) >= 0 && saved == now;

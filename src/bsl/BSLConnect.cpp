@@ -93,7 +93,8 @@ int32_t KorrBSLHost::BSLConnect(const char* portName, uint32_t baud, bool withPr
     for (uint32_t attempt = 0; attempt < retries; ++attempt) {
         // Every attempt starts the whole handshake again, boot command included.
         r = BSLInvocation(baud);
-        if (r < 0 && BSLCheck(portName, baud) != -80) {
+        if (r < 0) r = AttachToListeningLoader(portName, baud, r);
+        if (r < 0) {
             result = r;
             break;
         }
@@ -174,31 +175,52 @@ int32_t KorrBSLHost::BSLInvocation(uint32_t baud) {
     if (!bootStopped && result > 0) result = -22;
     if (!bootStopped || result < 0) return InvocationDone(log, result, attempt);
 
-    // Phase 2: wake the loader at its own rate and open the session.
+    result = BSLSynchronise(baud, &attempt);
+    return InvocationDone(log, result, attempt);
+}
+
+// A loader that waits for a host at a rate other than 9600 never hears the boot command, so the
+// invocation finds nothing; it is woken at its own rate instead.
+int32_t KorrBSLHost::AttachToListeningLoader(const char* portName, uint32_t baud,
+                                             int32_t invocation) {
+    const int32_t check = BSLCheck(portName, baud);
+    if (check == -80) return 1;
+    if (check != -81) return invocation;
+    uint32_t attempt = 0;
+    const int32_t r = BSLSynchronise(baud, &attempt);
+    if (log != nullptr) {
+        log->Print(r > 0 ? LOG_INFO : LOG_ERROR, kTag,
+                   "BSLConnect woke the waiting KorrBSL at %u baud (%d)", baud, r);
+    }
+    return r;
+}
+
+int32_t KorrBSLHost::BSLSynchronise(uint32_t baud, uint32_t* attemptOut) {
+    uint32_t attempt = 0;
+    int32_t result = -112;
+    char reply[kHandshakeCapacity];
     if (baud != kFirmwareBaud) KSHostBaud(port, baud);
     char connect[4];
     FormatText(connect, sizeof connect, "%c", 'P');
     for (attempt = 0; attempt < retries; ++attempt) {
+        *attemptOut = attempt;
         int32_t r = WriteText(port, "\r");
-        if (r < 0) return InvocationDone(log, r, attempt);
+        if (r < 0) return r;
         DelayMs(kSyncReplyMs);
-        if ((r = ReadHandshake(port, reply)) < 0) return InvocationDone(log, r, attempt);
+        if ((r = ReadHandshake(port, reply)) < 0) return r;
         if (reply[0] != '$') {
             result = -112;
             continue;
         }
         KSPurge(port);
-        if ((r = WriteText(port, connect)) < 0) return InvocationDone(log, r, attempt);
+        if ((r = WriteText(port, connect)) < 0) return r;
         DelayMs(kSyncReplyMs);
-        if ((r = ReadHandshake(port, reply)) < 0) return InvocationDone(log, r, attempt);
-        if (std::strchr(reply, '#') != nullptr) {
-            result = 1;
-            break;
-        }
+        if ((r = ReadHandshake(port, reply)) < 0) return r;
+        if (std::strchr(reply, '#') != nullptr) return 1;
         result = -110;
         DelayMs(kRetryPauseMs);
     }
-    return InvocationDone(log, result, attempt);
+    return result;
 }
 
 int32_t KorrBSLHost::BSLCheck(const char* portName, uint32_t baud) {

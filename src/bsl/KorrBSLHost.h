@@ -40,6 +40,10 @@ class KorrBSLHost {
     int32_t BSLDisconnect();
     int32_t BSLInvocation(uint32_t baud);
     int32_t BSLCheck(const char* portName, uint32_t baud);
+    // The second half of the invocation: wakes the loader at its own rate and opens the session.
+    // *attempt is the attempt that finished.
+    int32_t BSLSynchronise(uint32_t baud, uint32_t* attempt);
+    int32_t AttachToListeningLoader(const char* portName, uint32_t baud, int32_t invocation);
 
     // Flash programming.
     int32_t BSLEraseINFO(uint32_t address, uint32_t count, uint32_t step, bool fiveDigit);

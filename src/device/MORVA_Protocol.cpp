@@ -87,9 +87,11 @@ int32_t MORVA_Protocol::ConfigureLink(LinkOptions* linkOptions, bool set) {
 // An attempt that went unanswered may only have been slow: the answer just taken can be that
 // attempt's, and the answer to the repeat is still on its way. Taken by the next command, it
 // would shift every answer after it by one, so it is waited for and thrown away.
-void MORVA_Protocol::DrainLateAnswer(char terminator, uint32_t timeoutMs, uint32_t sentAt) {
-    const uint32_t waited = TickMs() - sentAt;
-    KSWait(port, waited + timeoutMs + options.extraWaitMs, terminator);
+// The answer taken came that long after the first attempt; the repeat's comes about as long after
+// the repeat.
+void MORVA_Protocol::DrainLateAnswer(char terminator, uint32_t timeoutMs, uint32_t firstSentAt) {
+    const uint32_t lateness = TickMs() - firstSentAt;
+    KSWait(port, lateness + timeoutMs + options.extraWaitMs, terminator);
     KSPurge(port);
 }
 
@@ -101,12 +103,10 @@ int32_t MORVA_Protocol::DeviceCommand(const char* command, char terminator, uint
     const uint32_t length = static_cast<uint32_t>(std::strlen(command));
     uint32_t silent = 0;
     uint32_t received = 0;
-    uint32_t sentAt = start;
     int32_t result = 1;
     for (uint32_t attempt = 0; attempt < tries; ++attempt) {
         KSPurge(port);
         replyBuffer[0] = '\0';
-        sentAt = TickMs();
         int32_t r = KSWrite(port, command, length);
         Trace(2, command);
         if (r < 0) {
@@ -152,7 +152,7 @@ int32_t MORVA_Protocol::DeviceCommand(const char* command, char terminator, uint
         result = 1;
         break;
     }
-    if (result == 1 && silent > 0) DrainLateAnswer(terminator, timeoutMs, sentAt);
+    if (result == 1 && silent > 0) DrainLateAnswer(terminator, timeoutMs, start);
     const uint32_t elapsed = TickMs() - start;
     if (elapsedMs != nullptr) *elapsedMs = elapsed;
     if (silent == tries && tries > 0) result = -21;

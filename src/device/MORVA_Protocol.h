@@ -33,7 +33,7 @@ class MORVA_Protocol {
     int32_t DeviceCommand(const char* command, char terminator, uint32_t timeoutMs, char* reply,
                           uint32_t* replyCapacity, uint32_t* elapsedMs);
     // After an exchange that needed a repeat: waits for the repeat's late answer and drops it.
-    void DrainLateAnswer(char terminator, uint32_t timeoutMs, uint32_t sentAt);
+    void DrainLateAnswer(char terminator, uint32_t timeoutMs, uint32_t firstSentAt);
     // Mode 1 finds the name of a device in reach (buffer of kDeviceNameCapacity); a larger mode
     // is a plain query whose reply goes into a buffer of that capacity.
     int32_t QueryCommand(char* buffer, uint32_t mode);

@@ -2,6 +2,8 @@
 // own settings, whatever the line or the power did on the way.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/UpdateRig.h"
 #include "core/FaultInjector.h"
 
@@ -14,12 +16,16 @@ namespace {
 // An answer slower than the version request waits (400 ms) came in for the repeat, and the
 // repeat's own answer was taken by the next command: every setting was saved one off.
 TEST(UpdateFaultReplay, SlowAnswersAreNotTakenByTheNextCommand) {
-    UpdateRig rig;
-    const korrsim::SettingsSnapshot before = rig.Firmware().Snapshot();
-    rig.Firmware().SetReplyDelay(600 * kUsPerMs);
-    ASSERT_EQ(rig.Run(), 1);
-    EXPECT_EQ(rig.Firmware().Snapshot(), before);
-    EXPECT_TRUE(rig.ui.boxes.empty());
+    for (const korrsim::TimeUs delayMs : {580, 600, 800}) {
+        for (const bool thermion : {false, true}) {
+            UpdateRig rig(thermion ? korrtest::SimThermion() : korrtest::SimQs7());
+            if (thermion) rig.MakeThermionImage();
+            const korrsim::SettingsSnapshot before = rig.Firmware().Snapshot();
+            rig.Firmware().SetReplyDelay(delayMs * kUsPerMs);
+            ASSERT_EQ(rig.Run(), 1) << delayMs << " ms";
+            EXPECT_EQ(rig.Firmware().Snapshot(), before) << delayMs << " ms";
+        }
+    }
 }
 
 // The power failed while the new firmware started: the retry found it running with its factory
@@ -64,6 +70,30 @@ TEST(UpdateFaultReplay, SettingsAreSavedOnlyWhenTwoReadingsAgree) {
             ASSERT_FALSE(rig.ui.boxes.empty()) << "seed " << seed;
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The first reading lost a character, the power failed during the second: the file of that
+// reading stayed behind, and the retry took it for the settings of an unfinished update.
+TEST(UpdateFaultReplay, AnUnconfirmedReadingIsNotLeftBehind) {
+    UpdateRig rig;
+    const korrsim::SettingsSnapshot before = rig.Firmware().Snapshot();
+    korrsim::Link& line = rig.target.Bench().Line();
+    korrsim::Instrument& instrument = rig.target.Target();
+    rig.AtStatus("Saving settings for this Quorra Series 7...", [&] {
+        line.Faults().AddOneShot(Direction::ToHost, line.Faults().Sent(Direction::ToHost) + 12,
+                                 korrsim::FaultKind::Lose);
+        rig.target.Bench().Loop().After(150 * kUsPerMs, [&instrument] { instrument.PowerOff(); });
+    });
+    ASSERT_LT(rig.Run(), 0);
+    EXPECT_FALSE(std::filesystem::exists(rig.SettingsPath()));
+    instrument.PowerOn();
+    rig.ui.onEvents = nullptr;
+    ASSERT_EQ(rig.Run(), 1);
+    EXPECT_EQ(rig.Firmware().Snapshot(), before);
 }
 
 }  // namespace

@@ -114,6 +114,13 @@ TEST(Link, EchoAndNoiseReachTheHost) {
     uint8_t buf[16];
     size_t n = link.HostRead(buf, sizeof buf);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), n), "get\r");
+    // The relay repeats what the host sent, whatever rate the device listens at: a garbled
+    // echo once read as a loader's '?'.
+    link.SetHostBaud(57600);
+    link.HostWrite(reinterpret_cast<const uint8_t*>("\r?\r"), 3);
+    loop.RunUntil(loop.Now() + 100'000);
+    n = link.HostRead(buf, sizeof buf);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), n), "\r?\r");
     link.InjectNoise(Direction::ToHost, loop.Now(), 5);
     loop.RunUntil(loop.Now() + 100'000);
     EXPECT_EQ(link.HostAvailable(), 5u);

@@ -234,3 +234,27 @@ TEST(SlowRestart, TheInstrumentAnswersOnlyAfterItsOwnRestartTime) {
 }
 
 }  // namespace
+
+namespace {
+
+// A loader waiting at 57600 baud never hears the boot command sent at 9600: the connection
+// used to give up on it (-112) for good, every retry alike.
+TEST(PowerLoss, ALoaderLeftWaitingAtItsOwnRateIsWokenThere) {
+    PowerRig rig("QE8");
+    ASSERT_TRUE(rig.StartWithImageFile(kFolder + "/QE8 2-10.txt"));
+    CutTap tap(rig.bench.Line(), rig.instrument);
+    ASSERT_EQ(rig.host.BSLLoadTIFile((kFolder + "/QE8 2-10.txt").c_str()), 1);
+    tap.At("X023", 1, 2, [&] { rig.instrument.PowerOff(); });
+    EXPECT_LT(rig.Program(), 0);
+    ASSERT_TRUE(tap.Fired());
+    rig.instrument.PowerOn();
+    ASSERT_EQ(rig.instrument.CurrentMode(), Instrument::Mode::Loader);
+    ASSERT_EQ(rig.bench.Line().DeviceBaud(), 57600u);
+
+    EXPECT_GT(rig.Program(), 0);
+    rig.RunFor(rig.type.restart + 100 * kUsPerMs);
+    EXPECT_TRUE(rig.instrument.Booted().sound);
+    EXPECT_EQ(rig.firmware->VersionReply(), "QE8 2.10");
+}
+
+}  // namespace
