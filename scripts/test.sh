@@ -6,20 +6,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh test
-jobs="$(nproc)"
+source scripts/builds.sh
 # A fixed seed and a run budget keep the fuzz runs the same from one CI run to the next; the time
 # limit only caps a slow machine. Longer runs: KORR_FUZZ_RUNS=-1 KORR_FUZZ_SECONDS=600.
 fuzz_seed="${KORR_FUZZ_SEED:-1}"
 fuzz_runs="${KORR_FUZZ_RUNS:-25000}"
 fuzz_seconds="${KORR_FUZZ_SECONDS:-15}"
-# A second run on the same machine reuses what the first compiled.
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 echo "== g++: build and test"
-# Optimised without debug information: the warnings that need the optimiser, in less build time.
-cmake -S . -B build/gcc -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2" \
-    -DCMAKE_CXX_COMPILER=g++ -DKORR_WERROR=ON ${launcher[@]+"${launcher[@]}"} >/dev/null
+configure_gcc
 cmake --build build/gcc -j"$jobs"
 ctest --test-dir build/gcc --output-on-failure -j"$jobs"
 
@@ -32,26 +27,17 @@ if [ "$campaign_seeds" -gt 0 ]; then
 fi
 
 echo "== clang with AddressSanitizer and UndefinedBehaviorSanitizer: build and test (and the fuzz targets)"
-# One clang build: the libraries carry the sanitizers and libFuzzer's coverage, so the same
-# objects serve the test suite and the fuzz targets.
-cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
-    -DKORR_WERROR=ON -DKORR_SANITIZE=ON -DKORR_FUZZ=ON -DKORR_BENCHMARKS=OFF \
-    ${launcher[@]+"${launcher[@]}"} >/dev/null
+configure_asan
 cmake --build build/asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build/asan --output-on-failure -j"$jobs"
 
 echo "== fuzz targets (seed ${fuzz_seed}, ${fuzz_runs} runs or ${fuzz_seconds} s each)"
-mkdir -p build/fuzz
 for target in build/asan/tests/fuzz/fuzz_*; do
     [ -x "$target" ] || continue
     name="$(basename "$target")"
-    corpus="build/fuzz/corpus/$name"
     log="build/fuzz/$name.log"
-    mkdir -p "$corpus"
-    inputs=("$corpus")
-    seeds="tests/fuzz/seeds/${name#fuzz_}"
-    [ -d "$seeds" ] && inputs+=("$seeds")
+    fuzz_inputs "$name"
     echo "-- $name"
     if ! "$target" -seed="$fuzz_seed" -runs="$fuzz_runs" -max_total_time="$fuzz_seconds" \
         -artifact_prefix=build/fuzz/ -print_final_stats=0 "${inputs[@]}" >"$log" 2>&1; then

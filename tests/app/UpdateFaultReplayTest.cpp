@@ -72,10 +72,6 @@ TEST(UpdateFaultReplay, SettingsAreSavedOnlyWhenTwoReadingsAgree) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 // The first reading lost a character, the power failed during the second: the file of that
 // reading stayed behind, and the retry took it for the settings of an unfinished update.
 TEST(UpdateFaultReplay, AnUnconfirmedReadingIsNotLeftBehind) {
