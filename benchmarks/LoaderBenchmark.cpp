@@ -4,43 +4,16 @@
 
 #include <chrono>
 #include <cstdio>
-#include <map>
 #include <memory>
 
 #include "bsl/KorrBSLHost.h"
 #include "device/DeviceTypes.h"
 #include "host/SimInstrument.h"
+#include "PauseCounter.h"
 #include "serial/Clock.h"
 
-namespace {
-
-// Passes every call on to the simulator's clock and notes the pauses by length.
-class PauseCounter final : public korr::Clock {
-  public:
-    explicit PauseCounter(korr::Clock& inner) : inner_(inner) {}
-    uint32_t TickMs() override { return inner_.TickMs(); }
-    void SleepMs(uint32_t ms) override { inner_.SleepMs(ms); }
-    void DelayMs(uint32_t ms) override {
-        ++pauses[ms];
-        inner_.DelayMs(ms);
-    }
-    int32_t LocalUtcOffset() override { return inner_.LocalUtcOffset(); }
-    std::time_t WallTime() override { return inner_.WallTime(); }
-
-    std::map<uint32_t, uint32_t> pauses;  // length in ms -> count
-
-  private:
-    korr::Clock& inner_;
-};
-
-// The serial layer's own 200 ms waits while a reply is slow are not the protocol's pauses.
-constexpr uint32_t kSerialYieldMs = 200;
-
-double Seconds(uint64_t ns) {
-    return static_cast<double>(ns) / 1e9;
-}
-
-}  // namespace
+using korrbench::PauseCounter;
+using korrbench::Seconds;
 
 int main() {
     korrsim::SimInstrument sim("QS7");
@@ -70,15 +43,7 @@ int main() {
     }
 
     const korrsim::LinkStats& line = sim.Line().Stats();
-    double pauses = 0;
-    uint32_t yields = 0;
-    for (const auto& [ms, count] : counter->pauses) {
-        if (ms == kSerialYieldMs) {
-            yields = count;
-            continue;
-        }
-        pauses += ms * count / 1000.0;
-    }
+    const auto [pauses, yields] = korrbench::SumPauses(*counter);
     const korrsim::LoaderStats& loader = sim.Loader().Stats();
     const korrsim::LoaderTiming& timing = sim.Loader().Timing();
     const double busy = (loader.erases * timing.eraseSegment +

@@ -12,34 +12,18 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <string>
 
 #include "app/UpdateSession.h"
 #include "host/SimUpdateTarget.h"
+#include "PauseCounter.h"
 #include "serial/Clock.h"
 
 namespace {
 
-// Passes every call on to the simulator's clock and notes the pauses by length.
-class PauseCounter final : public korr::Clock {
-  public:
-    explicit PauseCounter(korr::Clock& inner) : inner_(inner) {}
-    uint32_t TickMs() override { return inner_.TickMs(); }
-    void SleepMs(uint32_t ms) override { inner_.SleepMs(ms); }
-    void DelayMs(uint32_t ms) override {
-        ++pauses[ms];
-        inner_.DelayMs(ms);
-    }
-    int32_t LocalUtcOffset() override { return inner_.LocalUtcOffset(); }
-    std::time_t WallTime() override { return inner_.WallTime(); }
-
-    std::map<uint32_t, uint32_t> pauses;  // length in ms -> count
-
-  private:
-    korr::Clock& inner_;
-};
+using korrbench::PauseCounter;
+using korrbench::Seconds;
 
 // Nobody watches: every question answered OK.
 class QuietInterface final : public korr::UserInterface {
@@ -62,13 +46,6 @@ class QuietInterface final : public korr::UserInterface {
     void ProcessPendingEvents() override {}
     void CloseWindow() override {}
 };
-
-// The serial layer's own 200 ms waits while a reply is slow are not the protocol's pauses.
-constexpr uint32_t kSerialYieldMs = 200;
-
-double Seconds(uint64_t ns) {
-    return static_cast<double>(ns) / 1e9;
-}
 
 int VirtualUpdate() {
     korrsim::SimOptions options;
@@ -95,15 +72,7 @@ int VirtualUpdate() {
     }
 
     const korrsim::LinkStats& line = sim.Bench().Line().Stats();
-    double pauses = 0;
-    uint32_t yields = 0;
-    for (const auto& [ms, count] : counter->pauses) {
-        if (ms == kSerialYieldMs) {
-            yields = count;
-            continue;
-        }
-        pauses += ms * count / 1000.0;
-    }
+    const auto [pauses, yields] = korrbench::SumPauses(*counter);
     const korrsim::LoaderStats& loader = sim.Target().Loader().Stats();
     const korrsim::LoaderTiming& timing = sim.Target().Loader().Timing();
     const korr::FirmwareImage& image = session.Host().image;
