@@ -7,16 +7,11 @@
 
 #include "device/DeviceIdentification.h"
 #include "device/MORVA_Protocol.h"
+#include "fuzz/FuzzChecks.h"
 #include "fuzz/FuzzDevice.h"
 #include "host/SimBench.h"
 
-namespace {
-
-void CheckTerminated(const char* field, size_t capacity) {
-    if (strnlen(field, capacity) >= capacity) __builtin_trap();
-}
-
-}  // namespace
+using korrtest::CheckTerminated;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;

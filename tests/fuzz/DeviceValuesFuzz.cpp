@@ -10,22 +10,15 @@
 #include "device/DeviceMaintenance.h"
 #include "device/DeviceSettings.h"
 #include "device/MORVA_Protocol.h"
+#include "fuzz/FuzzChecks.h"
 #include "fuzz/FuzzDevice.h"
+#include "fuzz/FuzzLink.h"
 #include "host/SimBench.h"
 
 namespace {
 
-void Check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
-// A field with a guard byte after it: a read must leave the guard alone and terminate the text.
-template <size_t N>
-struct Guarded {
-    char text[N] = {};
-    char guard = 0x5A;
-    bool Sound() const { return guard == 0x5A && std::memchr(text, '\0', N) != nullptr; }
-};
+using korrtest::Check;
+using korrtest::Guarded;
 
 using TextCommand = int32_t (*)(korr::MORVA_Protocol&, char*, int);
 
@@ -119,9 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string reply(reinterpret_cast<const char*>(data + 2), size - 2);
     korrtest::FuzzDevice device(bench.Line(), reply);
     korr::MORVA_Protocol link(nullptr);
-    if (korr::KSOpen(link.port, bench.Port(), 9600) != 1) return 0;
-    link.request.linkType = korr::kLinkSerial;
-    link.tries = 1;
+    if (!korrtest::OpenFuzzLink(link, bench.Port())) return 0;
     korr::DeviceSettingsRecord& s = link.settings;
     s.newCommandSet = (data[1] & 1) ? 0 : 1;
     s.deviceClass = (data[1] & 1) ? korr::kClassTr3 : korr::kClassTr30;

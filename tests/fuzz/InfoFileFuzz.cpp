@@ -8,14 +8,13 @@
 #include <cstring>
 #include <string>
 
+#include "fuzz/FuzzChecks.h"
 #include "instrument/InfoFile.h"
 #include "instrument/Korr_protocol.h"
 
 namespace {
 
-void Check(bool ok) {
-    if (!ok) __builtin_trap();
-}
+using korrtest::Check;
 
 template <size_t N>
 bool Terminated(const char (&text)[N]) {

@@ -6,19 +6,16 @@
 #include <cstring>
 #include <string>
 
+#include "fuzz/FuzzChecks.h"
 #include "fuzz/FuzzDevice.h"
+#include "fuzz/FuzzLink.h"
 #include "host/SimBench.h"
 #include "instrument/Korr_protocol.h"
 
 namespace {
 
-void Check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
-void CheckTerminated(const char* field, size_t capacity) {
-    Check(strnlen(field, capacity) < capacity);
-}
+using korrtest::Check;
+using korrtest::CheckTerminated;
 
 void RunCheck(korr::Korr_protocol& kp, uint8_t which) {
     switch (which % 5) {
@@ -65,9 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         kp.KDDisconnect(false);
         return 0;
     }
-    if (korr::KSOpen(kp.link->port, bench.Port(), 9600) != 1) return 0;
-    kp.link->request.linkType = korr::kLinkSerial;
-    kp.link->tries = 1;
+    if (!korrtest::OpenFuzzLink(*kp.link, bench.Port())) return 0;
     RunCheck(kp, data[0]);
     kp.link->request.linkType = korr::kLinkClosed;
     return 0;

@@ -5,15 +5,15 @@
 #include <cstring>
 #include <string>
 
+#include "fuzz/FuzzChecks.h"
 #include "fuzz/FuzzDevice.h"
+#include "fuzz/FuzzLink.h"
 #include "host/SimBench.h"
 #include "instrument/Korr_protocol.h"
 
 namespace {
 
-void Check(bool ok) {
-    if (!ok) __builtin_trap();
-}
+using korrtest::Check;
 
 void RunQuery(korr::Korr_protocol& kp, uint8_t which) {
     switch (which % 4) {
@@ -53,9 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string reply(reinterpret_cast<const char*>(data + 1), size - 1);
     korrtest::FuzzDevice device(bench.Line(), reply);
     korr::Korr_protocol kp(nullptr);
-    if (korr::KSOpen(kp.link->port, bench.Port(), 9600) != 1) return 0;
-    kp.link->request.linkType = korr::kLinkSerial;
-    kp.link->tries = 1;
+    if (!korrtest::OpenFuzzLink(*kp.link, bench.Port())) return 0;
     RunQuery(kp, data[0]);
     return 0;
 }

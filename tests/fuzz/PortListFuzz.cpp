@@ -7,14 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/FuzzChecks.h"
 #include "serial/CommPortEnum.h"
 #include "serial/TablePortSource.h"
 
 namespace {
 
-void Check(bool ok) {
-    if (!ok) __builtin_trap();
-}
+using korrtest::Check;
 
 // The input is a flag byte, then the devices' strings separated by '\n': name, manufacturer,
 // product, serial, vendor name, model name, driver and ready-made name of each device in turn.

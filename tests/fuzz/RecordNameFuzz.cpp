@@ -5,15 +5,10 @@
 #include <cstring>
 
 #include "common/FixedText.h"
+#include "fuzz/FuzzChecks.h"
 #include "instrument/Korr_protocol.h"
 
-namespace {
-
-void Check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
-}  // namespace
+using korrtest::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;

@@ -9,11 +9,14 @@
 #include "core/Device.h"
 #include "core/Link.h"
 #include "device/MORVA_Protocol.h"
+#include "fuzz/FuzzChecks.h"
 #include "host/SimBench.h"
 #include "sdi/KorrSDI12.h"
 #include "sdi/SdiReply.h"
 
 namespace {
+
+using korrtest::CheckTerminated;
 
 // Answers every SDI-12 command (text up to '!') and every probe with the same bytes.
 class FuzzSensor : public korrsim::Device {
@@ -35,10 +38,6 @@ class FuzzSensor : public korrsim::Device {
 };
 
 constexpr size_t kLongestUsefulAnswer = 300;
-
-void CheckTerminated(const char* field, size_t capacity) {
-    if (strnlen(field, capacity) >= capacity) __builtin_trap();
-}
 
 void ParseFields(const std::string& reply) {
     char identification[korr::kSDIIdentificationCapacity];

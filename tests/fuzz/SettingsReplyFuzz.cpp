@@ -8,23 +8,15 @@
 #include "device/DeviceIdentification.h"
 #include "device/DeviceMaintenance.h"
 #include "device/DeviceSettings.h"
+#include "fuzz/FuzzChecks.h"
 #include "fuzz/FuzzDevice.h"
+#include "fuzz/FuzzLink.h"
 #include "host/SimBench.h"
 
 namespace {
 
-void Check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
-// Fields with a guard byte after them: a read must leave it alone and terminate the text. The
-// text starts empty: a read that fails may leave it as it was.
-template <size_t N>
-struct Guarded {
-    char text[N] = {};
-    char guard = 0x5A;
-    bool Sound() const { return guard == 0x5A && std::memchr(text, '\0', N) != nullptr; }
-};
+using korrtest::Check;
+using korrtest::Guarded;
 
 void RunCommand(korr::MORVA_Protocol& link, uint8_t which, uint8_t flags) {
     using namespace korr;
@@ -98,9 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string reply(reinterpret_cast<const char*>(data + 2), size - 2);
     korrtest::FuzzDevice device(bench.Line(), reply);
     korr::MORVA_Protocol link(nullptr);
-    if (korr::KSOpen(link.port, bench.Port(), 9600) != 1) return 0;
-    link.request.linkType = korr::kLinkSerial;
-    link.tries = 1;
+    if (!korrtest::OpenFuzzLink(link, bench.Port())) return 0;
     link.settings.trait = korr::kTraitValid | korr::kTraitModem | korr::kTraitRadio;
     RunCommand(link, data[0], data[1]);
     return 0;

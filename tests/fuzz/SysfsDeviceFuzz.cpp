@@ -9,15 +9,14 @@
 #include <fstream>
 #include <string>
 
+#include "fuzz/FuzzChecks.h"
 #include "serial/SysfsPortSource.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-void Check(bool ok) {
-    if (!ok) __builtin_trap();
-}
+using korrtest::Check;
 
 // A sysfs tree made once: class/tty/ttyUSB0 -> the tty under a USB interface under a device.
 struct Tree {
