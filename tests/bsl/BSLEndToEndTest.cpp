@@ -9,6 +9,7 @@
 #include "core/Random.h"
 #include "models/CommandFirmware.h"
 #include "models/Qs7Firmware.h"
+#include "support/LoaderUpdate.h"
 
 using namespace korr;
 using korrsim::Direction;
@@ -17,20 +18,8 @@ using korrtest::LoaderRig;
 
 namespace {
 
-// Connect, erase, program, vectors and disconnect, as an update runs them; the first failure
-// ends it.
 int32_t RunUpdate(LoaderRig& rig) {
-    const DeviceTypeRow& row = rig.Row();
-    KorrBSLHost& host = rig.host;
-    int32_t r = host.BSLConnect(rig.sim.Port(), row.loaderBaud, true, 3);
-    if (r >= 0)
-        r = host.BSLEraseINFO(row.infoStart, row.infoSegments, row.infoSegmentSize,
-                              row.twentyBitAddresses);
-    if (r >= 0) r = host.BSLEraseFlash(row.flashStart, row.flashEnd, row.twentyBitAddresses);
-    if (r >= 0) r = host.BSLSendFirmware(row.twentyBitAddresses);
-    if (r >= 0) r = host.BSLSendVectors();
-    host.BSLDisconnect();
-    return r;
+    return korrtest::RunLoaderUpdate(rig.host, rig.sim.Port(), rig.Row());
 }
 
 // Old firmware everywhere the update erases.

@@ -20,6 +20,7 @@
 #include "models/Instrument.h"
 #include "models/InstrumentProfiles.h"
 #include "models/SettingsFirmware.h"
+#include "support/LoaderUpdate.h"
 #include "support/TempDir.h"
 
 namespace korrtest {
@@ -117,18 +118,7 @@ struct PowerRig {
     const korr::DeviceTypeRow& Row() const { return korr::DeviceTypeInfo(type.number); }
 
     // The loader part of an update; the first failure ends it.
-    int32_t Program() {
-        const korr::DeviceTypeRow& row = Row();
-        int32_t r = host.BSLConnect(bench.Port(), row.loaderBaud, true, 3);
-        if (r >= 0)
-            r = host.BSLEraseINFO(row.infoStart, row.infoSegments, row.infoSegmentSize,
-                                  row.twentyBitAddresses);
-        if (r >= 0) r = host.BSLEraseFlash(row.flashStart, row.flashEnd, row.twentyBitAddresses);
-        if (r >= 0) r = host.BSLSendFirmware(row.twentyBitAddresses);
-        if (r >= 0) r = host.BSLSendVectors();
-        host.BSLDisconnect();
-        return r;
-    }
+    int32_t Program() { return RunLoaderUpdate(host, bench.Port(), Row()); }
 
     void RunFor(korrsim::TimeUs duration) { bench.Loop().RunUntil(bench.Loop().Now() + duration); }
 
