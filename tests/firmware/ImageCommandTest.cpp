@@ -17,7 +17,7 @@ const std::string kFolder = KORR_FIRMWARE_DIR;
 // Runs korrbsl with its data folder (and so its log) in a folder of the test's own.
 SpawnResult Korrbsl(const std::vector<std::string>& args) {
     static korrtest::TempDir data;
-    return Spawn(KORRBSL_EXE, args, {"XDG_DATA_HOME=" + data.Path().string()});
+    return Spawn(KORRBSL_PATH, args, {"XDG_DATA_HOME=" + data.Path().string()});
 }
 
 TEST(ImageCommand, InfoOfTheBuiltInImage) {
@@ -79,7 +79,7 @@ TEST(ImageCommand, DumpWritesTITextOrTheEnginesForm) {
 TEST(ImageCommand, WhatDumpSavesIsReadBack) {
     korrtest::TempDir dir;
     const std::string command =
-        "cd '" + dir.Path().string() + "' && exec '" + std::string(KORRBSL_EXE) + "' image dump";
+        "cd '" + dir.Path().string() + "' && exec '" + std::string(KORRBSL_PATH) + "' image dump";
     SpawnResult r = Spawn("/bin/sh", {"-c", command}, {"XDG_DATA_HOME=" + dir.File("data")});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string saved = dir.File("QS7 3-60.txt");
