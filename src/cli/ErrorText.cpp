@@ -91,6 +91,13 @@ std::string FileErrorText(const std::string& file, int errnoCode, bool writing) 
            std::strerror(errnoCode);
 }
 
+const char* CodeMeaning(std::span<const CodeText> table, int32_t code, const char* otherwise) {
+    for (const CodeText& row : table) {
+        if (row.code == code) return row.text;
+    }
+    return otherwise;
+}
+
 const char* SystemErrorMeaning(int32_t code) {
     if (code < 0 && code > -4096) return std::strerror(-code);
     return "unexpected error";

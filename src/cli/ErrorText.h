@@ -5,6 +5,7 @@
 // device's codes (EACCES is 13, EAGAIN 11), so they are never told apart by number.
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace korrcli {
@@ -31,6 +32,16 @@ std::string PortOwningGroup(const std::string& port);
 
 // What reading or writing a file failed with (errno, positive), naming the file.
 std::string FileErrorText(const std::string& file, int errnoCode, bool writing);
+
+// A result code and what it means to one command. Each command keeps its own table: the same
+// code reads differently at the loader, the device link and the instrument layer.
+struct CodeText {
+    int32_t code;
+    const char* text;
+};
+
+// The text of `code` in `table`, else `otherwise`.
+const char* CodeMeaning(std::span<const CodeText> table, int32_t code, const char* otherwise);
 
 // The last resort for a code that has no meaning of its own: the system's text for an errno
 // code (negated), else "unexpected error".

@@ -73,11 +73,6 @@ bool Cancelled() {
     return g_cancel != 0;
 }
 
-struct CodeText {
-    int32_t code;
-    const char* text;
-};
-
 constexpr CodeText kCodeTexts[] = {
     {.code = -1, .text = "the firmware loader refused the command"},
     {.code = -10, .text = "a required argument is missing"},
@@ -128,11 +123,10 @@ const char* Left(Step step) {
 std::string Meaning(int32_t code, Step step) {
     if (step == Step::Upload && code == -10) return "there is no firmware image to send";
     if (step == Step::Upload && code == -11) return "the firmware image is malformed";
-    for (const CodeText& c : kCodeTexts) {
-        if (c.code == code) return c.text;
-    }
     // Only opening the port passes a system error up; it was tried just before.
-    return step == Step::Connect ? SystemErrorMeaning(code) : "an unexpected result of the loader";
+    return CodeMeaning(kCodeTexts, code,
+                       step == Step::Connect ? SystemErrorMeaning(code)
+                                             : "an unexpected result of the loader");
 }
 
 int Fail(int32_t code, Step step) {

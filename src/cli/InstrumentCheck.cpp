@@ -1,6 +1,7 @@
 #include "cli/InstrumentCheck.h"
 
 #include "bsl/KorrBSLHost.h"
+#include "cli/ErrorText.h"
 #include "common/FixedText.h"
 #include "device/DeviceIdentification.h"
 
@@ -10,11 +11,6 @@ namespace {
 
 constexpr uint8_t kUpdateBaudIndex = 2;  // the update talks to the firmware at 9600 baud
 constexpr uint32_t kFirmwareBaud = 9600;
-
-struct CodeText {
-    int32_t code;
-    const char* text;
-};
 
 constexpr CodeText kDeviceCodes[] = {
     {.code = -10, .text = "a required argument is missing"},
@@ -154,10 +150,7 @@ std::string DescribeFound(const FoundDevice& found) {
 }
 
 const char* DeviceCodeMeaning(int32_t code) {
-    for (const CodeText& c : kDeviceCodes) {
-        if (c.code == code) return c.text;
-    }
-    return "an unexpected result of the device";
+    return CodeMeaning(kDeviceCodes, code, "an unexpected result of the device");
 }
 
 const char* AnswerText(Answer answer) {

@@ -37,42 +37,24 @@ constexpr const char* kAccessCode = "*8173";
 
 // The device's codes overlap errno values, so port errors are told apart by trying the port
 // first, not by their number.
-const char* Meaning(int32_t code) {
-    switch (code) {
-        case -10:
-            return "a required argument is missing";
-        case -11:
-            return "the value cannot be sent to the sensor";
-        case -13:
-            return "the device's firmware is too old for this updater";
-        case -20:
-            return "nothing is listening on the port";
-        case -21:
-            return "no answer from the sensor bus (is a sensor connected?)";
-        case -22:
-            return "the sensor did not answer";
-        case -25:
-            return "the device refused the access code";
-        case -30:
-            return "the sensor's answer was not understood or did not confirm the change";
-        case -32:
-            return "the device echoes every command (is a relay active?)";
-        case -34:
-            return "the sensor refused the calibration";
-        case -60:
-            return "out of memory";
-        case -80:
-            return "the firmware loader answers instead of the firmware (interrupted update?)";
-        case -81:
-            return "the firmware loader is waiting instead of the firmware (interrupted update?)";
-        default:
-            break;
-    }
-    return SystemErrorMeaning(code);
-}
+constexpr CodeText kMeanings[] = {
+    {-10, "a required argument is missing"},
+    {-11, "the value cannot be sent to the sensor"},
+    {-13, "the device's firmware is too old for this updater"},
+    {-20, "nothing is listening on the port"},
+    {-21, "no answer from the sensor bus (is a sensor connected?)"},
+    {-22, "the sensor did not answer"},
+    {-25, "the device refused the access code"},
+    {-30, "the sensor's answer was not understood or did not confirm the change"},
+    {-32, "the device echoes every command (is a relay active?)"},
+    {-34, "the sensor refused the calibration"},
+    {-60, "out of memory"},
+    {-80, "the firmware loader answers instead of the firmware (interrupted update?)"},
+    {-81, "the firmware loader is waiting instead of the firmware (interrupted update?)"},
+};
 
 int Fail(int32_t code) {
-    return ReportError(code, Meaning(code));
+    return ReportError(code, CodeMeaning(kMeanings, code, SystemErrorMeaning(code)));
 }
 
 // The instrument access code, typed slowly as the firmware wants it, then confirmed with

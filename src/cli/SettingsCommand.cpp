@@ -32,14 +32,9 @@ struct SettingsOptions {
 constexpr uint8_t kUpdateBaudIndex = 2;  // 9600 baud, as an update connects
 constexpr uint32_t kConnectTries = 3;
 
-struct CodeMeaning {
-    int32_t code;
-    const char* meaning;
-};
-
 // The instrument layer's codes. Its -13 (not for this device type) is also errno EACCES, so file
 // problems are found before the device is touched and -13 afterwards means the device.
-constexpr CodeMeaning kMeanings[] = {
+constexpr CodeText kMeanings[] = {
     {-10, "a required argument is missing"},
     {-12, "the instrument refused the new serial number"},
     {-13, "this device keeps no settings that can be saved or restored"},
@@ -62,10 +57,7 @@ constexpr CodeMeaning kMeanings[] = {
 };
 
 int Fail(int32_t code) {
-    for (const CodeMeaning& m : kMeanings) {
-        if (m.code == code) return ReportError(code, m.meaning);
-    }
-    return ReportError(code, SystemErrorMeaning(code));
+    return ReportError(code, CodeMeaning(kMeanings, code, SystemErrorMeaning(code)));
 }
 
 // Opens the port and connects as an update does; true, or false once the failure is reported.

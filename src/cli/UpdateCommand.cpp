@@ -45,11 +45,6 @@ constexpr const char* kSimOnlyOptions[] = {"--type",          "--firmware-versio
                                            "--corrupt",       "--noise",
                                            "--sim-time"};
 
-struct CodeText {
-    int32_t code;
-    const char* text;
-};
-
 constexpr CodeText kResultTexts[] = {
     {.code = -1, .text = "the instrument or its loader refused"},
     {.code = -20, .text = "no usable connection to the instrument"},
@@ -69,10 +64,7 @@ constexpr CodeText kResultTexts[] = {
 };
 
 std::string ResultMeaning(int32_t code) {
-    for (const CodeText& c : kResultTexts) {
-        if (c.code == code) return c.text;
-    }
-    return SystemErrorMeaning(code);
+    return CodeMeaning(kResultTexts, code, SystemErrorMeaning(code));
 }
 
 std::string SimulationFolder(const std::string& dataFolder) {
