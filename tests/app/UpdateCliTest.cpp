@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/OutputText.h"
 #include "support/Spawn.h"
 #include "support/TempDir.h"
 
@@ -29,9 +30,7 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using korrtest::Has;
 
 TEST(UpdateCli, UpdatesTheSimulatedInstrumentAndSaysSo) {
     Cli cli;

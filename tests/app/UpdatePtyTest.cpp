@@ -8,14 +8,13 @@
 #include <string>
 
 #include "support/ChildProcess.h"
+#include "support/OutputText.h"
 #include "support/Spawn.h"
 #include "support/TempDir.h"
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using korrtest::Has;
 
 TEST(UpdatePty, CtrlCTwiceStopsInTheLoaderAndTheNextUpdateFinishes) {
     korrtest::TempDir dir;

@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "support/SmallFirmware.h"
 #include "support/Spawn.h"
 #include "support/TempDir.h"
 
@@ -93,15 +94,7 @@ std::map<uint32_t, uint8_t> TiTextBytes(const std::string& text) {
 TEST(KorrsimPty, KorrbslFlashProgramsTheSimulatedInstrument) {
     korrtest::TempDir dir;
     // A small image: two sections and the vectors, the reset vector at its start.
-    std::string firmware = "@1100\n";
-    for (int i = 0; i < 700; ++i) {
-        char b[8];
-        std::snprintf(b, sizeof b, "%02X%c", (i * 37 + 11) & 0xFF, i % 16 == 15 ? '\n' : ' ');
-        firmware += b;
-    }
-    firmware += "\n@2000\nAA BB CC\n@FFE0\n";
-    for (int i = 0; i < 15; ++i) firmware += "FF FF ";
-    firmware += "00 11\nq\n";
+    const std::string firmware = korrtest::SmallFirmwareText(700, "@2000\nAA BB CC\n");
     const std::string file = dir.File("QS7 9-99.txt");
     korrtest::WriteFile(file, firmware);
 

@@ -7,15 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "support/OutputText.h"
 #include "support/PtyPair.h"
 #include "support/Spawn.h"
 #include "support/TempDir.h"
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using korrtest::Has;
 
 TEST(PortErrorCli, EachCommandNamesThePortAndTheCause) {
     korrtest::TempDir dir;

@@ -9,16 +9,15 @@
 #include <vector>
 
 #include "support/ChildProcess.h"
+#include "support/OutputText.h"
+#include "support/SmallFirmware.h"
 #include "support/Spawn.h"
 #include "support/TempDir.h"
 
 namespace {
 
 using korrtest::ChildProcess;
-
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using korrtest::Has;
 
 // The first line of calibration data korrsim --calibration puts at 0x1000, as its dump shows it.
 constexpr const char* kCalibrationLine = "@1000\n5A 5B 58 59 5E 5F 5C 5D 52 53 50 51 56 57 54 55";
@@ -58,17 +57,8 @@ class SafetyPty : public ::testing::Test {
     }
     // A firmware file small enough to program in a few seconds at 9600 baud.
     std::string SmallFirmware(int bytes) {
-        std::string text = "@1100\n";
-        for (int i = 0; i < bytes; ++i) {
-            char b[8];
-            std::snprintf(b, sizeof b, "%02X%c", (i * 37 + 11) & 0xFF, i % 16 == 15 ? '\n' : ' ');
-            text += b;
-        }
-        text += "\n@FFE0\n";
-        for (int i = 0; i < 15; ++i) text += "FF FF ";
-        text += "00 11\nq\n";
         const std::string file = dir.File("QS7 9-99.txt");
-        korrtest::WriteFile(file, text);
+        korrtest::WriteFile(file, korrtest::SmallFirmwareText(bytes));
         return file;
     }
 

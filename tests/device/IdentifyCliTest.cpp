@@ -3,6 +3,7 @@
 
 #include "models/Logger.h"
 #include "models/Qs7Firmware.h"
+#include "support/OutputText.h"
 #include "support/PtyDeviceServer.h"
 #include "support/Spawn.h"
 #include "support/TempDir.h"
@@ -21,9 +22,7 @@ std::string Identify(korrtest::PtyDeviceServer& server, korrtest::SpawnResult* r
     return result->out;
 }
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using korrtest::Has;
 
 TEST(IdentifyCli, TellsWhatTheInstrumentIsAndHowItUpdates) {
     korrtest::PtyDeviceServer server;

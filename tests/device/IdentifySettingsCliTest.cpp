@@ -3,15 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "models/Logger.h"
+#include "support/OutputText.h"
 #include "support/PtyDeviceServer.h"
 #include "support/Spawn.h"
 #include "support/TempDir.h"
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using korrtest::Has;
 
 TEST(IdentifySettingsCli, ReadsTheLoggersSettings) {
     korrtest::PtyDeviceServer server;

@@ -4,14 +4,13 @@
 
 #include "models/InstrumentProfiles.h"
 #include "models/SettingsFirmware.h"
+#include "support/OutputText.h"
 #include "support/PtyDeviceServer.h"
 #include "support/Spawn.h"
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using korrtest::Has;
 
 TEST(IdentifyInstrumentCli, ReadsTheInstrumentsSettings) {
     korrtest::PtyDeviceServer server;

@@ -5,15 +5,14 @@
 
 #include "models/InstrumentProfiles.h"
 #include "models/SettingsFirmware.h"
+#include "support/OutputText.h"
 #include "support/PtyDeviceServer.h"
 #include "support/Spawn.h"
 #include "support/TempDir.h"
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using korrtest::Has;
 
 korrtest::SpawnResult Served(korrtest::PtyDeviceServer& server, std::vector<std::string> args) {
     server.Start();
