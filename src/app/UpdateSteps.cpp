@@ -6,6 +6,7 @@
 #include "app/SettingsFiles.h"
 #include "app/UpdateSession.h"
 #include "device/DeviceIdentification.h"
+#include "instrument/InfoFileLookup.h"
 #include "instrument/WholeFile.h"
 #include "serial/Clock.h"
 #include "serial/PortLink.h"
@@ -247,10 +248,7 @@ bool UpdateSession::LeftFileIsThisInstruments() {
     protocol_.settingsHeld = false;  // what comes back is the file, not this reading
     if (!read) return false;
     auto serial = [](const std::string& text) {
-        const size_t at = text.find("\nsn=\"");
-        if (at == std::string::npos) return std::string();
-        const size_t from = at + 5;
-        return text.substr(from, text.find('"', from) - from);
+        return std::string(FindFileValue(text, "sn").value_or(""));
     };
     const std::string leftSerial = serial(left), nowSerial = serial(now);
     if (!leftSerial.empty() && nowSerial == leftSerial) return true;
