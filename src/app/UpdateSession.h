@@ -96,6 +96,7 @@ class UpdateSession {
     int32_t SaveAndConfirm();
     bool LeftFileIsThisInstruments();
     bool InstrumentHoldsTheFile();
+    bool ReadSettingsBesideFile(std::string* saved, std::string* now);
     int32_t MoveLeftSettingsAside();
     int32_t StartLoader();
     int32_t ProgramFlash();

@@ -238,13 +238,8 @@ int32_t UpdateSession::SaveAndConfirm() {
 // agree, or when the instrument runs this updater's firmware with the blank serial number of
 // new firmware (or keeps none at all).
 bool UpdateSession::LeftFileIsThisInstruments() {
-    const std::string check = state_.settingsFilePath + ".check";
     std::string left, now;
-    const bool read = protocol_.KDSaveInfo(check.c_str()) >= 0 &&
-                      ReadWholeFile(state_.settingsFilePath.c_str(), &left) >= 0 &&
-                      ReadWholeFile(check.c_str(), &now) >= 0;
-    std::error_code ec;
-    std::filesystem::remove(check, ec);
+    const bool read = ReadSettingsBesideFile(&left, &now);
     protocol_.settingsHeld = false;  // what comes back is the file, not this reading
     if (!read) return false;
     auto serial = [](const std::string& text) {
@@ -263,18 +258,24 @@ bool UpdateSession::LeftFileIsThisInstruments() {
 // the line, and every answer after it in the same connection is the one before, so that two
 // readings there would agree on the same wrong values.
 bool UpdateSession::InstrumentHoldsTheFile() {
-    const std::string check = state_.settingsFilePath + ".check";
     protocol_.KDDisconnect(false);
     DeviceInfo again = deviceInfo_;
-    int32_t r =
+    const int32_t r =
         protocol_.KDConnect(state_.portName.c_str(), kUpdateBaudIndex, kConnectTries, &again);
-    if (r > 0) r = protocol_.KDSaveInfo(check.c_str());
     std::string saved, now;
-    const bool same = r >= 0 && ReadWholeFile(state_.settingsFilePath.c_str(), &saved) >= 0 &&
-                      ReadWholeFile(check.c_str(), &now) >= 0 && saved == now;
+    return r > 0 && ReadSettingsBesideFile(&saved, &now) && saved == now;
+}
+
+// Reads the instrument's settings as they are now into a scratch file beside the settings file
+// and gives back both texts; the scratch file is removed again.
+bool UpdateSession::ReadSettingsBesideFile(std::string* saved, std::string* now) {
+    const std::string scratch = state_.settingsFilePath + ".check";
+    const bool read = protocol_.KDSaveInfo(scratch.c_str()) >= 0 &&
+                      ReadWholeFile(state_.settingsFilePath.c_str(), saved) >= 0 &&
+                      ReadWholeFile(scratch.c_str(), now) >= 0;
     std::error_code ec;
-    std::filesystem::remove(check, ec);
-    return same;
+    std::filesystem::remove(scratch, ec);
+    return read;
 }
 
 // What the line changed on the way in is put right by writing the settings again.
