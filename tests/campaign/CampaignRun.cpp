@@ -14,6 +14,7 @@
 #include "firmware/ImageSegments.h"
 #include "host/SimUpdateTarget.h"
 #include "models/FirmwareIdentity.h"
+#include "support/FlashImage.h"
 #include "support/ScriptedUserInterface.h"
 
 namespace korrcampaign {
@@ -180,20 +181,7 @@ void SeedRun::PrepareInstrument() {
         korr::KorrBSLHost other(nullptr);
         const bool newer = state_ == State::Newer;
         if (newer) other.BSLLoadTIFile((std::string(KORR_FIRMWARE_DIR) + "/QS7 3-61.txt").c_str());
-        const korr::FirmwareImage& image = newer ? other.image : Image();
-        std::vector<korr::ImageSegment> segments;
-        korr::ListImageSegments(image.text, segments);
-        for (const korr::ImageSegment& s : segments) {
-            std::vector<uint8_t> bytes(s.Bytes());
-            for (uint32_t i = 0; i < s.Bytes(); ++i) bytes[i] = korr::SegmentByte(image.text, s, i);
-            if (!newer) bytes[bytes.size() / 2] ^= 0x10;  // one flipped bit: it fails its self-test
-            instrument.Memory().Load(s.address, bytes.data(), bytes.size());
-        }
-        uint16_t vectors[korr::kVectorCount];
-        for (int i = 0; i < korr::kVectorCount; ++i) {
-            vectors[i] = static_cast<uint16_t>(image.vectors[i]);
-        }
-        instrument.Memory().WriteVectors(vectors);
+        korrtest::WriteImage(instrument.Memory(), newer ? other.image : Image(), !newer);
         instrument.PowerOff();
         instrument.PowerOn();
     }

@@ -20,25 +20,11 @@
 #include "models/Instrument.h"
 #include "models/InstrumentProfiles.h"
 #include "models/SettingsFirmware.h"
+#include "support/FlashImage.h"
 #include "support/LoaderUpdate.h"
 #include "support/TempDir.h"
 
 namespace korrtest {
-
-// Writes an image into a flash as the loader would leave it: the segments and the vectors.
-inline void WriteImage(korrsim::Flash& flash, const korr::FirmwareImage& image) {
-    std::vector<korr::ImageSegment> segments;
-    if (korr::ListImageSegments(image.text, segments) != 1) return;
-    for (const korr::ImageSegment& s : segments) {
-        std::vector<uint8_t> bytes(s.Bytes());
-        for (uint32_t i = 0; i < s.Bytes(); ++i) bytes[i] = korr::SegmentByte(image.text, s, i);
-        flash.Load(s.address, bytes.data(), bytes.size());
-    }
-    uint16_t vectors[korr::kVectorCount];
-    for (int i = 0; i < korr::kVectorCount; ++i)
-        vectors[i] = static_cast<uint16_t>(image.vectors[i]);
-    flash.WriteVectors(vectors);
-}
 
 // Sits between the line and the instrument, counts what it receives and runs an action when
 // the stream reaches a mark: the `occurrence`-th appearance (from 1) of `marker`, then `offset`
