@@ -84,6 +84,9 @@ class UpdateSession {
     const std::string& KeptSettingsFile() const { return keptSettings_; }
 
   private:
+    static constexpr uint8_t kUpdateBaudIndex = 2;  // 9600 baud
+    static constexpr uint32_t kConnectTries = 3;
+
     // Steps of UpdateInstrument.
     int32_t Connect();
     int32_t ReportConnectFailure(int32_t result);
