@@ -127,9 +127,9 @@ std::string Meaning(int32_t code, Step step) {
     if (step == Step::Upload && code == -10) return "there is no firmware image to send";
     if (step == Step::Upload && code == -11) return "the firmware image is malformed";
     // Only opening the port passes a system error up; it was tried just before.
-    return CodeMeaning(
-        kCodeTexts, code,
-        step == Step::Connect ? SystemErrorMeaning(code) : "an unexpected result of the loader");
+    return CodeMeaning(kCodeTexts, code,
+                       step == Step::Connect ? SystemErrorMeaning(code)
+                                             : "an unexpected result of the loader");
 }
 
 // An image the loader could not take: sending it again fails the same way.
