@@ -31,6 +31,7 @@ struct FlashOptions {
     std::string deviceType;
     bool simulate = false;
     bool factory = false;
+    bool dryRun = false;
 };
 
 // How far a run got; a cancel or a failure says what that left on the instrument.
@@ -124,9 +125,9 @@ std::string Meaning(int32_t code, Step step) {
     if (step == Step::Upload && code == -10) return "there is no firmware image to send";
     if (step == Step::Upload && code == -11) return "the firmware image is malformed";
     // Only opening the port passes a system error up; it was tried just before.
-    return CodeMeaning(kCodeTexts, code,
-                       step == Step::Connect ? SystemErrorMeaning(code)
-                                             : "an unexpected result of the loader");
+    return CodeMeaning(
+        kCodeTexts, code,
+        step == Step::Connect ? SystemErrorMeaning(code) : "an unexpected result of the loader");
 }
 
 int Fail(int32_t code, Step step) {
@@ -303,6 +304,15 @@ int RunFlash(const FlashOptions& o, CommandLog& commandLog) {
         return status;
     }
     if (Cancelled()) return ReportCancel(log, Step::Identify);
+    // Every check is behind; from the loader's start on, only a programmed image brings the
+    // instrument back.
+    if (o.dryRun) {
+        std::printf(
+            "Dry run: programming would go ahead (%s into the %s). Nothing was erased and the "
+            "firmware loader was not started.\n",
+            host.image.name, row.displayName);
+        return kExitOk;
+    }
     Step reached = Step::Connect;
     int32_t r = Program(host, port.c_str(), row, &reached);
     host.BSLDisconnect();
@@ -334,6 +344,9 @@ void RegisterFlashCommand(CLI::App& app, Commands& commands) {
                   "be identified");
     sub->add_flag("--simulate", o->simulate,
                   "program a simulated instrument instead of a real one (no port needed)");
+    sub->add_flag("--dry-run", o->dryRun,
+                  "identify and check everything, then stop without starting the loader: exit 0 "
+                  "when programming would go ahead");
     AddLogOptions(sub, commands.logOptions);
     commands.entries.emplace_back(sub, [o, &commands] { return RunFlash(*o, commands.log); });
 }
