@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "app/LoaderTroubleText.h"
 #include "bsl/KorrBSLHost.h"
 #include "cli/DataFolder.h"
 #include "cli/ErrorText.h"
@@ -130,8 +131,14 @@ std::string Meaning(int32_t code, Step step) {
         step == Step::Connect ? SystemErrorMeaning(code) : "an unexpected result of the loader");
 }
 
-int Fail(int32_t code, Step step) {
-    ReportError(code, Meaning(code, step).c_str());
+int Fail(int32_t code, Step step, const korr::LoaderLine* line = nullptr) {
+    // A loader step says whether the loader refused or the line damaged what went to and fro.
+    const korr::LoaderTrouble trouble =
+        line != nullptr ? korr::JudgeLoaderTrouble(*line) : korr::LoaderTrouble::None;
+    const std::string meaning = trouble != korr::LoaderTrouble::None
+                                    ? korr::LoaderTroubleMeaning(trouble, line->repeatedThrough)
+                                    : Meaning(code, step);
+    ReportError(code, meaning.c_str());
     std::fprintf(stderr, "%s\n", Left(step));
     return kExitFailed;
 }
@@ -317,7 +324,7 @@ int RunFlash(const FlashOptions& o, CommandLog& commandLog) {
     int32_t r = Program(host, port.c_str(), row, &reached);
     host.BSLDisconnect();
     if (r == -40) return ReportCancel(log, reached);
-    if (r < 0) return Fail(r, reached);
+    if (r < 0) return Fail(r, reached, reached == Step::Connect ? nullptr : &host.line);
 
     std::printf("Programmed %s into the %s in %u seconds%s.\n", host.image.name, row.displayName,
                 (korr::TickMs() - start) / 1000, o.simulate ? " (simulated time)" : "");
