@@ -153,4 +153,16 @@ TEST_F(SafetyPty, DryRunsLeaveTheInstrumentRunningItsFirmware) {
     }
 }
 
+TEST_F(SafetyPty, FlashTellsALossyLineFromTheLoadersRefusal) {
+    Korrsim sim(dir, {"--lose", "0.004", "--seed", "3"});
+    ASSERT_TRUE(sim.Started());
+    const korrtest::SpawnResult r = Korrbsl({"flash", "--port", sim.Port()});
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(Has(r.out,
+                    "the line is losing or garbling bytes (check the cable and its "
+                    "connections)\n"))
+        << r.out;
+    EXPECT_FALSE(Has(r.out, "the firmware loader refused the command")) << r.out;
+}
+
 }  // namespace
