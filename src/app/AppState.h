@@ -33,6 +33,7 @@ struct AppState {
     bool replaceSerialNumber = false;
     std::string newSerialNumber;  // the newSNstr text
     bool dontEraseData = false;
+    bool dryRun = false;  // stop before the loader starts
     std::string portName;
     int selectedPort = 0;
     std::vector<CommPortInfo> portList;

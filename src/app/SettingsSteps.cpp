@@ -15,28 +15,47 @@ namespace {
 
 constexpr int kSettingsReadings = 3;
 constexpr int32_t kSettingsUnconfirmed = -30;  // the instrument's replies did not agree
+constexpr const char* kDryRunSuffix = ".dry-run";
 
 }  // namespace
 
 int32_t UpdateSession::SaveSettings() {
     if (!deviceInfo_.saveRestore) return 1;
     SetStatus("Saving settings for this " + state_.productName + "...");
-    if (FileExists(state_.settingsFilePath) && LeftFileIsThisInstruments()) {
+    const bool leftFile = FileExists(state_.settingsFilePath);
+    if (leftFile && LeftFileIsThisInstruments()) {
         log_->Print(LOG_ERROR, kHostTag,
                     "The settings file of an unfinished update belongs to this instrument; its "
                     "settings come back from it");
+        dryRun_.leftFileUsed = true;
         return 1;
     }
-    int32_t r = MoveLeftSettingsAside();
-    if (r < 0) return r;
-    r = SaveAndConfirm();
-    if (r >= 0) return r;
+    // A dry run leaves a left file where it is and proves the save on a file of its own.
+    const std::string path =
+        state_.dryRun ? state_.settingsFilePath + kDryRunSuffix : state_.settingsFilePath;
+    int32_t r = 1;
+    if (state_.dryRun) {
+        dryRun_.leftFileAside = leftFile;
+    } else if ((r = MoveLeftSettingsAside()) < 0) {
+        return r;
+    }
+    r = SaveAndConfirm(path);
+    if (state_.dryRun) {
+        std::error_code ec;
+        std::filesystem::remove(path, ec);
+    }
+    if (r >= 0) {
+        savedThisRun_ = !state_.dryRun;
+        dryRun_.settingsChecked = true;
+        return r;
+    }
     if (!state_.repMode && !state_.factoryMode) {
         Show(Box::SettingsSave);
         return r;
     }
     if (!Ask(Box::SettingsRetrieve)) return kUpdateCancelled;
     settingsNotRetrieved_ = true;
+    dryRun_.withoutSettings = true;
     return 1;
 }
 
@@ -66,19 +85,19 @@ int32_t UpdateSession::MoveLeftSettingsAside() {
 // The settings file is the only copy of the instrument's settings once the flash is erased, and
 // a line can change a character of a reply without anyone noticing: the settings are read
 // twice and kept only when both readings agree.
-int32_t UpdateSession::SaveAndConfirm() {
+int32_t UpdateSession::SaveAndConfirm(const std::string& path) {
     int32_t r = kSettingsUnconfirmed;
     for (int attempt = 0; attempt < kSettingsReadings && r < 0; ++attempt) {
-        r = protocol_.KDSaveInfo(state_.settingsFilePath.c_str());
+        r = protocol_.KDSaveInfo(path.c_str());
         if (r < 0) break;
-        if (InstrumentHoldsTheFile()) return r;
+        if (InstrumentHoldsTheFile(path)) return r;
         log_->Print(LOG_ERROR, kHostTag, "Two readings of the settings differ; reading again");
         r = kSettingsUnconfirmed;
     }
     // An unconfirmed reading must not pass later for the settings of an unfinished update; the
     // instrument still holds its own.
     std::error_code ec;
-    std::filesystem::remove(state_.settingsFilePath, ec);
+    std::filesystem::remove(path, ec);
     return r;
 }
 
@@ -86,10 +105,10 @@ int32_t UpdateSession::SaveAndConfirm() {
 // the instrument, on its new firmware, may hold only the values that firmware starts with;
 // saving over the file would lose them. The file is this instrument's when the serial numbers
 // agree, or when the instrument runs this updater's firmware with the blank serial number of
-// new firmware (or keeps none at all).
+// new firmware (or keeps none at all), or when it holds just what the file says.
 bool UpdateSession::LeftFileIsThisInstruments() {
     std::string left, now;
-    const bool read = ReadSettingsBesideFile(&left, &now);
+    const bool read = ReadSettingsBesideFile(state_.settingsFilePath, &left, &now);
     protocol_.settingsHeld = false;  // what comes back is the file, not this reading
     if (!read) return false;
     auto serial = [](const std::string& text) {
@@ -100,28 +119,48 @@ bool UpdateSession::LeftFileIsThisInstruments() {
     // Without a serial number to go by, an instrument on this updater's firmware is taken to be
     // the one the unfinished update was working on.
     const bool blank = nowSerial.find_first_not_of('0') == std::string::npos;
-    return blank && static_cast<uint32_t>(deviceInfo_.version) == state_.updaterFirmwareVersion;
+    if (blank && static_cast<uint32_t>(deviceInfo_.version) == state_.updaterFirmwareVersion)
+        return true;
+    return InstrumentHoldsLeftFile(left, now);
+}
+
+// A file that says just what the instrument holds now lost nothing when its update stopped
+// (before the erase, or on an instrument whose settings are these same values): moving it
+// aside would only pile up copies of the same settings. A reading the line changed differs,
+// so the instrument is read again on new connections before the file is called another's.
+bool UpdateSession::InstrumentHoldsLeftFile(const std::string& left, const std::string& now) {
+    bool holds = now == left;
+    for (int attempt = 1; attempt < kSettingsReadings && !holds; ++attempt) {
+        holds = InstrumentHoldsTheFile(state_.settingsFilePath);
+    }
+    protocol_.settingsHeld = false;
+    if (holds) {
+        log_->Print(LOG_INFO, kHostTag,
+                    "The instrument holds the settings of the left settings file");
+    }
+    return holds;
 }
 
 // Reads the instrument's settings again and compares them with the settings file.
 // The second reading runs on a new connection: an answer cut short by noise leaves its rest on
 // the line, and every answer after it in the same connection is the one before, so that two
 // readings there would agree on the same wrong values.
-bool UpdateSession::InstrumentHoldsTheFile() {
+bool UpdateSession::InstrumentHoldsTheFile(const std::string& path) {
     protocol_.KDDisconnect(false);
     DeviceInfo again = deviceInfo_;
     const int32_t r =
         protocol_.KDConnect(state_.portName.c_str(), kUpdateBaudIndex, kConnectTries, &again);
     std::string saved, now;
-    return r > 0 && ReadSettingsBesideFile(&saved, &now) && saved == now;
+    return r > 0 && ReadSettingsBesideFile(path, &saved, &now) && saved == now;
 }
 
 // Reads the instrument's settings as they are now into a scratch file beside the settings file
 // and gives back both texts; the scratch file is removed again.
-bool UpdateSession::ReadSettingsBesideFile(std::string* saved, std::string* now) {
-    const std::string scratch = state_.settingsFilePath + ".check";
+bool UpdateSession::ReadSettingsBesideFile(const std::string& path, std::string* saved,
+                                           std::string* now) {
+    const std::string scratch = path + ".check";
     const bool read = protocol_.KDSaveInfo(scratch.c_str()) >= 0 &&
-                      ReadWholeFile(state_.settingsFilePath.c_str(), saved) >= 0 &&
+                      ReadWholeFile(path.c_str(), saved) >= 0 &&
                       ReadWholeFile(scratch.c_str(), now) >= 0;
     std::error_code ec;
     std::filesystem::remove(scratch, ec);
@@ -134,7 +173,8 @@ int32_t UpdateSession::RestoreAndConfirm(const char* newNumber) {
     for (int attempt = 0; attempt < kSettingsReadings; ++attempt) {
         r = protocol_.KDRestoreInfo(state_.settingsFilePath.c_str(), newNumber);
         // A new serial number makes the instrument differ from the file on purpose.
-        if (r < 0 || newNumber != nullptr || InstrumentHoldsTheFile()) return r;
+        if (r < 0 || newNumber != nullptr || InstrumentHoldsTheFile(state_.settingsFilePath))
+            return r;
         log_->Print(LOG_ERROR, kHostTag,
                     "The instrument does not hold the restored settings; "
                     "restoring again");

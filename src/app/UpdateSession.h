@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/AppState.h"
+#include "app/DryRun.h"
 #include "app/UserInterface.h"
 #include "app/UserTexts.h"
 #include "bsl/KorrBSLHost.h"
@@ -65,6 +66,8 @@ class UpdateSession {
     void SetDontEraseData(bool on);
     void SetReplaceSerialNumber(bool on);
     void SetNewSerialNumber(const std::string& text);
+    // Runs every check of an update up to the loader's start, then stops; nothing is erased.
+    void SetDryRun(bool on) { state_.dryRun = on; }
 
     // User guidance.
     void ShowHelp();
@@ -82,6 +85,11 @@ class UpdateSession {
     const DeviceInfo& Device() const { return deviceInfo_; }
     // Where the settings ended up when they did not all go back; empty otherwise.
     const std::string& KeptSettingsFile() const { return keptSettings_; }
+    // What stopped a failed loader step (None when no loader step failed), and its words.
+    LoaderTrouble LoaderFailure() const { return loaderTrouble_; }
+    std::string LoaderFailureMeaning() const;
+    // What a dry run found that a real update would do.
+    const DryRunFindings& DryRun() const { return dryRun_; }
 
   private:
     static constexpr uint8_t kUpdateBaudIndex = 2;  // 9600 baud
@@ -97,13 +105,16 @@ class UpdateSession {
     int32_t AskAboutNewerFirmware();
     int32_t CheckBattery();
     int32_t SaveSettings();
-    int32_t SaveAndConfirm();
+    int32_t SaveAndConfirm(const std::string& path);
     bool LeftFileIsThisInstruments();
-    bool InstrumentHoldsTheFile();
-    bool ReadSettingsBesideFile(std::string* saved, std::string* now);
+    bool InstrumentHoldsLeftFile(const std::string& left, const std::string& now);
+    bool InstrumentHoldsTheFile(const std::string& path);
+    bool ReadSettingsBesideFile(const std::string& path, std::string* saved, std::string* now);
     int32_t MoveLeftSettingsAside();
+    int32_t EndDryRun();
     int32_t StartLoader();
     int32_t ProgramFlash();
+    int32_t LoaderStepFailed(Box box, int32_t error);
     int32_t Reconnect();
     int32_t CheckNewFirmware();
     void RestoreSettings();
@@ -117,6 +128,8 @@ class UpdateSession {
     void ClearLastUpdate();
     void FinishSuccess();
     void FinishFailure();
+    void FinishDryRun();
+    void RemoveUnusedSettingsFile();
     void LeaveUpdating();
     void SettleSettingsFile();
 
@@ -146,6 +159,13 @@ class UpdateSession {
     DeviceInfo deviceInfo_;
     bool settingsNotRetrieved_ = false;
     bool restoreSucceeded_ = false;
+    // This run wrote the settings file, and whether the loader was asked for: until then the
+    // instrument's memory is as it was and the file only this run's reading.
+    bool savedThisRun_ = false;
+    bool loaderAsked_ = false;
+    LoaderTrouble loaderTrouble_ = LoaderTrouble::None;
+    uint32_t loaderRepeats_ = 0;
+    DryRunFindings dryRun_;
     std::string keptSettings_;
     uint32_t startTime_ = 0;
     int32_t result_ = 0;

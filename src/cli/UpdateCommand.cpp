@@ -31,6 +31,7 @@ struct UpdateOptions {
     std::string newSerial;
     bool dontErase = false;
     bool yes = false;
+    bool dryRun = false;
     bool json = false;
     bool simulate = false;
     std::string simTime = "real";
@@ -69,7 +70,10 @@ constexpr CodeText kResultTexts[] = {
     {.code = -130, .text = "the instrument's battery is too low"},
 };
 
-std::string ResultMeaning(int32_t code) {
+// A failed loader step says whether the loader refused or the line damaged what went to and fro;
+// the code alone (-1) cannot.
+std::string ResultMeaning(int32_t code, const korr::UpdateSession& session) {
+    if (session.LoaderFailure() != korr::LoaderTrouble::None) return session.LoaderFailureMeaning();
     return CodeMeaning(kResultTexts, code, SystemErrorMeaning(code));
 }
 
@@ -122,19 +126,33 @@ korr::AppSetup SetupFor(const UpdateOptions& o) {
 void ReportResult(const UpdateOptions& o, korr::UpdateSession& session, int32_t result,
                   uint32_t seconds) {
     const korr::AppState& state = session.State();
+    const std::string verdict = korr::DryRunVerdict(session.DryRun(), state.productName);
     if (o.json) {
-        JsonLine("result")
-            .Add("code", int64_t{result})
-            .Add("meaning", result >= 0 ? std::string("updated") : ResultMeaning(result))
+        JsonLine line("result");
+        line.Add("code", int64_t{result})
+            .Add("meaning", result < 0 ? ResultMeaning(result, session)
+                            : o.dryRun ? verdict
+                                       : std::string("updated"))
             .Add("seconds", int64_t{seconds})
             .Add("log", state.errorLogPath)
-            .Add("settings-kept", session.KeptSettingsFile())
-            .Write(stdout);
+            .Add("settings-kept", session.KeptSettingsFile());
+        if (o.dryRun) line.Add("dry-run", true);
+        line.Write(stdout);
         return;
     }
     if (result < 0) {
         // The command's last line tells where the log is.
-        ReportError(result, ResultMeaning(result).c_str());
+        ReportError(result, ResultMeaning(result, session).c_str());
+        if (o.dryRun) {
+            std::fprintf(stderr,
+                         "Dry run: a real update would stop here. Nothing was erased; the "
+                         "instrument was left as it was.\n");
+        }
+        return;
+    }
+    if (o.dryRun) {
+        std::printf("Dry run: %s. Nothing was erased; the instrument was left as it was.\n",
+                    verdict.c_str());
         return;
     }
     const char* simulated = o.simulate ? "simulated " : "";
@@ -170,6 +188,7 @@ int32_t Prepare(const UpdateOptions& o, korr::UpdateSession& session) {
         session.SetNewSerialNumber(o.newSerial);
     }
     session.SetDontEraseData(o.dontErase);
+    session.SetDryRun(o.dryRun);
     return 1;
 }
 
@@ -232,6 +251,9 @@ void RegisterUpdateCommand(CLI::App& app, Commands& commands) {
     sub->add_option("--new-serial", o->newSerial, "give the instrument this serial number");
     sub->add_flag("--dont-erase", o->dontErase, "keep the instrument's stored data");
     sub->add_flag("--yes", o->yes, "answer OK to every OK/Cancel question");
+    sub->add_flag("--dry-run", o->dryRun,
+                  "run every check up to the first erase, then stop without starting the "
+                  "loader: exit 0 when a real update would go ahead");
     sub->add_flag("--json", o->json, "one JSON object a line on stdout, for scripts");
     AddLogOptions(sub, commands.logOptions);
     sub->add_flag("--simulate", o->simulate,
