@@ -188,6 +188,7 @@ void Logger::FactoryReset() {
     };
     for (const LoggerKey& k : keys_) reset(k);
     for (const LoggerKey& k : kModemKeys) reset(k);
+    if (!newBuild_.empty() && Settings().Knows("build")) Settings().Set("build", newBuild_);
 }
 
 void Logger::SetModem(bool on) {

@@ -45,7 +45,10 @@ class Collector {
             }
             case StepKind::Records: {
                 RecordSet& set = row.recordType == kRecordUser ? kp_.userRecords : kp_.eqnRecords;
-                return Keep(row.bit, kp_.GetRecords_Serial(set, row.recordType));
+                const int32_t r = kp_.GetRecords_Serial(set, row.recordType);
+                // Records read before the list broke off are kept, and the step still fails.
+                Keep(row.bit, r > 0 || set.count > 0 ? 1 : r);
+                return r;
             }
         }
         return -11;

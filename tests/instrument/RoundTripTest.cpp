@@ -149,4 +149,19 @@ TEST_F(SensorRoundTrip, AddressAndCalibrationSurviveNewFirmware) {
     EXPECT_EQ(now(), before) << "restored from the file";
 }
 
+// The calibration goes back although the address change is not made: only part is restored.
+TEST_F(SensorRoundTrip, RefusedAddressChangeIsAPartialRestore) {
+    bench.Line().AttachDevice(&commDevice);
+    commDevice.AttachSensor(&sensor);
+    sensor.SetAddress('3');
+    ASSERT_GT(Connect(), 0);
+    ASSERT_EQ(kp->KDSaveInfo(path.c_str()), 1);
+    sensor.SetAddress('0');
+    sensor.SetCalibration(0, "A=1;B=0");
+    sensor.SetAddressChangeRefused(true);
+    EXPECT_EQ(kp->KDRestoreInfo(path.c_str(), nullptr), -35);
+    EXPECT_EQ(sensor.Address(), '0');
+    EXPECT_EQ(sensor.Calibration(0), "A=1.0234;B=-0.0125;C=0.9981");
+}
+
 }  // namespace
