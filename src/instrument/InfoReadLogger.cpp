@@ -47,13 +47,23 @@ struct LoggerReader {
         for (int i = 0; i < 5; ++i) field[i] = static_cast<uint8_t>(v[i]);
         return true;
     }
-    // The radio subchannel also tells that the logger has a radio.
-    void Subchannel() {
+    // The radio subchannel also tells that the logger has a radio, unless the file marks that
+    // it has none ("radio" line): then the radio lines hold nothing to restore. Files without
+    // the mark are read as they always were.
+    void Subchannel(int32_t* trait) {
+        int32_t radio = 1;
+        const bool marked = GetFileLong(text, "radio", &radio);
+        if (marked && radio == 0) {
+            mask &= ~(kSetRadioMode | kSetRadioChannel | kSetRadioSubchannel);
+            *trait = (*trait & ~kTraitRadio) | kTraitValid;
+            mask |= kSetTrait;
+            return;
+        }
         int32_t value = 0;
         if (!GetFileLong(text, "rsch", &value)) return;
         s.radioSubchannel = value;
         mask |= kSetRadioSubchannel | kSetTrait;
-        s.trait |= kTraitValid | kTraitRadio;
+        *trait |= kTraitValid | kTraitRadio;
     }
     // An ADC set counts only when its first factors are real (0 and 255 mark them missing).
     void ADC(const char* slopesKey, const char* offsetsKey, uint8_t (&slopes)[5],
@@ -85,7 +95,7 @@ void ReadTr30(LoggerReader& r) {
     r.Integer("data", s.dataParameter, kSetDataParameter);
     r.Integer("rmode", s.radioMode, kSetRadioMode);
     r.Integer("rch", s.radioChannel, kSetRadioChannel);
-    r.Subchannel();
+    r.Subchannel(&s.trait);
     r.Text("site", s.site, kSetSite);
     r.Real("lat", s.latitude, kSetLatitude);
     r.Real("lon", s.longitude, kSetLongitude);
@@ -134,12 +144,9 @@ void ReadFieldHub(LoggerReader& r) {
     r.Text("name", s.deviceName, kSetName);
     r.Text("sn", s.serialNumber, kSetSerialNumber);
     r.Integer("rch", s.radioChannel, kSetRadioChannel);
-    int32_t value = 0;
-    if (GetFileLong(r.text, "rsch", &value)) {
-        s.radioSubchannel = value;
-        r.mask |= kSetRadioSubchannel | kSetTrait;
-        s.trait = kTraitValid | kTraitRadio;
-    }
+    int32_t trait = 0;  // the hub's trait is made from the file alone
+    r.Subchannel(&trait);
+    if (r.mask & kSetTrait) s.trait = trait;
     r.Integer("data", s.dataParameter, kSetDataParameter);
     s.capabilities = kFieldHubCapabilities;
 }

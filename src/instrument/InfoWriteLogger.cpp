@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "device/DeviceRecords.h"
+#include "device/DeviceSettings.h"
 #include "instrument/InfoFile.h"
 
 namespace korr {
@@ -29,6 +30,10 @@ void AppendRadioAndSite(std::string& out, const DeviceSettingsRecord& s) {
     AppendLine(out, "rmode=\"%d\"\r\n", static_cast<int>(s.radioMode));
     AppendLine(out, "rch=\"%d\"\r\n", static_cast<int>(s.radioChannel));
     AppendLine(out, "rsch=\"%d\"\r\n", static_cast<int>(s.radioSubchannel));
+    // The radio lines are written for every logger; this one says whether they mean anything.
+    if (const int32_t radio = TraitHasRadio(s.trait); radio >= 0) {
+        AppendLine(out, "radio=\"%d\"\r\n", static_cast<int>(radio));
+    }
     AppendLine(out, "data=\"%d\"\r\n", static_cast<int>(s.dataParameter));
     AppendLine(out, "site=\"%s\"\r\n", s.site);
     AppendCoordinate(out, "lat", s.latitude);

@@ -76,6 +76,34 @@ TEST_F(InfoFileRead, LoggerNamesThatHoldOtherKeysReadBackWhole) {
     EXPECT_EQ(s.trait, 0x4001);  // a radio subchannel tells of a radio
 }
 
+// A logger's file holds its radio lines whether it has a radio or not; the radio mark says which,
+// and a file without it (older files) takes the radio lines to mean a radio.
+TEST_F(InfoFileRead, RadioMarkDecidesWhetherTheRadioComesBack) {
+    struct Case {
+        const char* mark;
+        int32_t trait;
+        bool radioBits;
+    };
+    const Case cases[] = {
+        {"", 0x4001, true}, {"radio=\"1\"\r\n", 0x4001, true}, {"radio=\"0\"\r\n", 0x4000, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mark);
+        p.loggerSettings = DeviceSettingsRecord{};
+        for (const char* type : {"Tr30", "FieldHub"}) {
+            const int deviceType = std::strcmp(type, "Tr30") == 0 ? 3 : 4;
+            ASSERT_EQ(Read(kHeader + "type=\"" + type + "\"\r\ntrait=\"16384\"\r\nrmode=\"1\"\r\n" +
+                               "rch=\"4\"\r\nrsch=\"2\"\r\n" + c.mark,
+                           deviceType),
+                      1);
+            EXPECT_EQ(p.loggerSettings.trait, c.trait) << type;
+            EXPECT_TRUE(p.loggerSettings.validMask & kSetTrait) << type;
+            EXPECT_EQ((p.loggerSettings.validMask & (kSetRadioChannel | kSetRadioSubchannel)) != 0,
+                      c.radioBits)
+                << type;
+        }
+    }
+}
+
 TEST_F(InfoFileRead, EmptyTextsLeaveTheirBitsClear) {
     Korr_protocol from(nullptr);
     from.deviceType = 3;
