@@ -18,6 +18,12 @@ int32_t ReadSensorSection(Korr_protocol& protocol, const char* fileText) {
         sdi.sensorAddress = static_cast<char>(address & 0xFF);
     }
     GetFileString(fileText, "calibration", sdi.calibration1.data(), sdi.calibration1.size());
+    // Older files hold neither the type nor the second string: the sensor keeps what it has.
+    int32_t sensorType = 0;
+    if (GetFileLong(fileText, "sensorType", &sensorType)) {
+        sdi.sensorType = static_cast<uint8_t>(sensorType & 0xFF);
+        GetFileString(fileText, "calibration2", sdi.calibration2.data(), sdi.calibration2.size());
+    }
     return 1;
 }
 

@@ -261,6 +261,15 @@ TEST_F(InfoFileRead, SensorFileGivesAddressAndCalibration) {
     ASSERT_EQ(Read(korrtest::DataFile("sensor.settings.txt"), 10), 1);
     EXPECT_EQ(p.sdi->sensorAddress, '3');
     EXPECT_STREQ(p.sdi->calibration1.data(), "X4 0.1 0.2 0.3");
+    EXPECT_EQ(p.sdi->sensorType, 'y');
+    EXPECT_STREQ(p.sdi->calibration2.data(), "Xa 1.5 -0.25");
+
+    // An older file, without the type and the second string, leaves both as they were.
+    ASSERT_EQ(Read(kHeader + "type=\"MORVA-XE\"\r\naddressInt=\"52\"\r\ncalibration=\"X4 9\"\r\n", 10),
+              1);
+    EXPECT_EQ(p.sdi->sensorAddress, '4');
+    EXPECT_EQ(p.sdi->sensorType, 'y');
+    EXPECT_STREQ(p.sdi->calibration2.data(), "Xa 1.5 -0.25");
 }
 
 TEST_F(InfoFileRead, WrongOrEmptyFileChangesNothing) {

@@ -117,7 +117,11 @@ TEST_F(SensorRoundTrip, AddressAndCalibrationSurviveNewFirmware) {
     commDevice.AttachSensor(&sensor);
     sensor.SetAddress('3');
     sensor.SetCalibration(0, "A=1.0234;B=-0.0125");
-    auto now = [&] { return std::string(1, sensor.Address()) + " " + sensor.Calibration(0); };
+    sensor.SetCalibration(1, "T=0.9978;U=+0.0031");  // the type with a second string
+    auto now = [&] {
+        return std::string(1, sensor.Address()) + " " + sensor.Calibration(0) + " " +
+               sensor.Calibration(1);
+    };
     const std::string before = now();
     ASSERT_GT(Connect(), 0);
     ASSERT_EQ(kp->deviceType, 10);
@@ -127,6 +131,7 @@ TEST_F(SensorRoundTrip, AddressAndCalibrationSurviveNewFirmware) {
     auto factory = [&] {
         sensor.SetAddress('0');
         sensor.SetCalibration(0, "A=1;B=0");
+        sensor.SetCalibration(1, "T=1;U=0");
     };
     factory();
     ASSERT_GT(Connect(), 0);
