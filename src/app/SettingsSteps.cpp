@@ -16,6 +16,13 @@ namespace {
 constexpr int kSettingsReadings = 3;
 constexpr int32_t kSettingsUnconfirmed = -30;  // the instrument's replies did not agree
 
+// Names the value that kept the settings out of the file, for the save's box.
+std::string UnsavableNote(const Korr_protocol& protocol) {
+    if (protocol.unsavableSetting.empty()) return {};
+    return "\n\nThe value of the setting \"" + protocol.unsavableSetting +
+           "\" holds a line break, which the settings file cannot keep.";
+}
+
 }  // namespace
 
 int32_t UpdateSession::SaveSettings() {
@@ -31,11 +38,15 @@ int32_t UpdateSession::SaveSettings() {
     if (r < 0) return r;
     r = SaveAndConfirm();
     if (r >= 0) return r;
+    const std::string note = UnsavableNote(protocol_);
     if (!state_.repMode && !state_.factoryMode) {
-        Show(Box::SettingsSave);
+        const TextArgs a = Args();
+        ui_.Beep(kBeepHand);
+        ui_.ShowMessageBox(BoxBody(Box::SettingsSave, a) + note, BoxTitle(Box::SettingsSave, a),
+                           FindBox(Box::SettingsSave).kind);
         return r;
     }
-    if (!Ask(Box::SettingsRetrieve)) return kUpdateCancelled;
+    if (!Ask(Box::SettingsRetrieve, note)) return kUpdateCancelled;
     settingsNotRetrieved_ = true;
     return 1;
 }
@@ -169,6 +180,9 @@ void UpdateSession::RestoreSettings() {
     if (r == -105 || r == -106) box = Box::RestoreUnreadable;
     if (r == -35) box = Box::RestorePartial;
     std::string text = BoxBody(box, a);
+    if (!protocol_.settingsNotInFile.empty()) {
+        text += "\n\nThe settings file did not hold: " + protocol_.settingsNotInFile + ".";
+    }
     // What did not go back is still in the file: say where it is.
     if (FileExists(state_.settingsFilePath)) text += ExpandText(kSettingsKeptNote, a);
     const BoxText& b = FindBox(box);

@@ -3,6 +3,7 @@
 
 #include "device/DeviceRecords.h"
 #include "instrument/InfoFile.h"
+#include "instrument/InfoFileLookup.h"
 
 namespace korr {
 
@@ -161,12 +162,24 @@ int32_t ReadLoggerSection(Korr_protocol& protocol, const char* fileText) {
     }
     DeviceSettingsRecord settings = protocol.loggerSettings;
     LoggerReader reader{.text = fileText, .s = settings};
+    std::string& missing = protocol.settingsNotInFile;
     if (protocol.deviceType == kDeviceTypeTr3b) {
         ReadTr3b(reader);
+        NoteMissingKeys(fileText, {"name", "sn", "wake", "padc"}, missing);
+        // Older files carry the ports as "Port number" lines instead.
+        if (!FindFileValue(fileText, "Port number=\"1\" value")) {
+            NoteMissingKeys(fileText, {"ports"}, missing);
+        }
     } else if (protocol.deviceType == kDeviceTypeFieldHub) {
         ReadFieldHub(reader);
+        NoteMissingKeys(fileText, {"name", "sn", "rch", "rsch", "data"}, missing);
     } else {
         ReadTr30(reader);
+        NoteMissingKeys(fileText,
+                        {"deviceid", "name", "sn", "trait", "wake", "padc", "ports", "depth",
+                         "rmode", "rch", "rsch", "data", "site", "lat", "lon", "timezone",
+                         "report", "apn", "user", "passwd", "host", "authkey", "ipport"},
+                        missing);
     }
     settings.validMask = reader.mask;
     protocol.loggerSettings = settings;

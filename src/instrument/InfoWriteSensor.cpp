@@ -4,7 +4,7 @@
 
 namespace korr {
 
-void AppendSensorSection(std::string& out, const KorrSDI12& sdi) {
+void AppendSensorSection(InfoText& out, const KorrSDI12& sdi) {
     AppendLine(out, "type=\"%s\"\r\n", DeviceTypeInfo(kDeviceTypeDigitalSensor).code);
     AppendLine(out, "identity=\"%s\"\r\n", sdi.identification.data());
     AppendLine(out, "address=\"%c\"\r\n", sdi.sensorAddress);

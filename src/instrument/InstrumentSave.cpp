@@ -96,6 +96,7 @@ int32_t Korr_protocol::KDSaveInfo(const char* path) {
 }
 
 int32_t Korr_protocol::KDRestoreInfo(const char* path, const char* newSerialNumber) {
+    const bool settingsHeldBefore = settingsHeld;
     if (!settingsHeld) {
         const int32_t r = ReadInfoFile(path);
         if (r < 0) {
@@ -151,6 +152,12 @@ int32_t Korr_protocol::KDRestoreInfo(const char* path, const char* newSerialNumb
             break;
         case SettingsFamily::None:
             break;
+    }
+    // What the file did not hold did not go back, however well the rest went.
+    if (!settingsNotInFile.empty() && !settingsHeldBefore) {
+        INST_LOG(LOG_ERROR, "KDRestoreInfo found no %s in settings file %s",
+                 settingsNotInFile.c_str(), path != nullptr ? path : "");
+        if (result >= 0) result = -35;
     }
     INST_LOG(LOG_INFO, "KDRestoreInfo successfully restored device setting");
     return result;
