@@ -52,6 +52,7 @@ class Logger : public CommandDevice {
     // New firmware: the settings with a factory value take it (the logger keeps the others).
     void FactoryReset();
     // The build text the next new firmware reports ("get -build"); empty: the build stays.
+    // "set -build" never changes it.
     void SetNewBuild(std::string build) { newBuild_ = std::move(build); }
 
   private:

@@ -5,6 +5,7 @@
 
 #include "app/SettingsFiles.h"
 #include "app/UpdateSession.h"
+#include "instrument/InfoFile.h"
 #include "instrument/InfoFileLookup.h"
 #include "instrument/WholeFile.h"
 #include "serial/Clock.h"
@@ -114,7 +115,8 @@ bool UpdateSession::LeftFileIsThisInstruments() {
     return blank && static_cast<uint32_t>(deviceInfo_.version) == state_.updaterFirmwareVersion;
 }
 
-// Reads the instrument's settings again and compares them with the settings file.
+// Reads the instrument's settings again and compares them with the settings file, setting by
+// setting as far as a restore writes them back.
 // The second reading runs on a new connection: an answer cut short by noise leaves its rest on
 // the line, and every answer after it in the same connection is the one before, so that two
 // readings there would agree on the same wrong values.
@@ -124,7 +126,8 @@ bool UpdateSession::InstrumentHoldsTheFile() {
     const int32_t r =
         protocol_.KDConnect(state_.portName.c_str(), kUpdateBaudIndex, kConnectTries, &again);
     std::string saved, now;
-    return r > 0 && ReadSettingsBesideFile(&saved, &now) && saved == now;
+    return r > 0 && ReadSettingsBesideFile(&saved, &now) &&
+           SameRestoredSettings(protocol_.deviceType, saved, now);
 }
 
 // Reads the instrument's settings as they are now into a scratch file beside the settings file

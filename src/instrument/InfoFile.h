@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "instrument/Korr_protocol.h"
 
@@ -48,6 +50,16 @@ int32_t ReadSensorSection(Korr_protocol& protocol, const char* fileText);
 // Adds to `missing` (names separated by ", ") each key that no line of the file holds.
 void NoteMissingKeys(const char* fileText, std::initializer_list<const char*> keys,
                      std::string& missing);
+
+// The keys of the single settings a restore from the file writes back for the device type
+// (the numbered lists, calibration texts and records, not included).
+std::vector<const char*> LoggerRestoredKeys(int deviceType);
+std::vector<const char*> InstrumentRestoredKeys(int deviceType);
+
+// Whether the settings file `now` (a reading taken after a restore) holds the settings of
+// `saved` that a restore writes back; values a device changes by itself, such as its build, are
+// not compared.
+bool SameRestoredSettings(int deviceType, std::string_view saved, std::string_view now);
 
 // The device type a settings file was written for, from its type line; 0 when it names none.
 int InfoFileDeviceType(const char* fileText);

@@ -154,6 +154,17 @@ void ReadFieldHub(LoggerReader& r) {
 
 }  // namespace
 
+std::vector<const char*> LoggerRestoredKeys(int deviceType) {
+    if (deviceType == kDeviceTypeTr3b) return {"name", "sn", "wake", "padc", "ports"};
+    if (deviceType == kDeviceTypeFieldHub) return {"name", "sn", "rch", "rsch", "data"};
+    return {"deviceid", "name",     "sn",           "trait",         "wake",
+            "padc",     "ports",    "depth",        "ADC15 slopes",  "ADC15 offsets",
+            "ADC30 slopes", "ADC30 offsets", "data", "rmode",        "rch",
+            "rsch",     "site",     "lat",          "lon",           "timezone",
+            "report",   "apn",      "user",         "passwd",        "host",
+            "authkey",  "ipport"};
+}
+
 int32_t ReadLoggerSection(Korr_protocol& protocol, const char* fileText) {
     char type[33];
     if (!GetFileString(fileText, "type", type, sizeof type) ||

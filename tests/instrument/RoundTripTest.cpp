@@ -5,6 +5,7 @@
 
 #include <span>
 
+#include "instrument/InfoFile.h"
 #include "instrument/InstrumentFixture.h"
 #include "models/CommDevice.h"
 #include "models/Sdi12Sensor.h"
@@ -54,6 +55,11 @@ struct LoggerCase {
     int32_t restored;  // what the restore reports
 };
 
+class LoggerRestoreCheck : public korrtest::InstrumentFixture {
+  protected:
+    std::string path = dir.File("settings.txt");
+};
+
 class LoggerRoundTrip : public korrtest::InstrumentFixture,
                         public ::testing::WithParamInterface<LoggerCase> {
   protected:
@@ -99,6 +105,30 @@ INSTANTIATE_TEST_SUITE_P(
         LoggerCase{"rB2", korrsim::kNetworkLoggerKeys, "RB2 1.05", true, true, 1},
         LoggerCase{"ZLG", korrsim::kNetworkLoggerKeys, "ZLG 1.02", false, true, 1}),
     [](const ::testing::TestParamInfo<LoggerCase>& c) { return std::string(c.param.name); });
+
+// After a restore the logger is read again and compared with its file. New firmware reports a
+// build of its own, which no restore writes: only the settings that go back count.
+TEST_F(LoggerRestoreCheck, LooksOnlyAtTheSettingsThatGoBack) {
+    korrsim::Logger& device = MakeLogger(korrsim::kTr3bKeys, "TR3B 2.04");
+    ASSERT_GT(Connect(), 0);
+    ASSERT_EQ(kp->KDSaveInfo(path.c_str()), 1);
+    const std::string saved = korrtest::ReadFile(path);
+    device.SetNewBuild("T3BB0360");
+    device.FactoryReset();
+    EXPECT_EQ(kp->KDRestoreInfo(path.c_str(), nullptr), 1);
+    kp->KDDisconnect(false);  // read again on a new connection, as the update does
+    ASSERT_GT(Connect(), 0);
+    const std::string scratch = dir.File("again.txt");
+    ASSERT_EQ(kp->KDSaveInfo(scratch.c_str()), 1);
+    std::string now = korrtest::ReadFile(scratch);
+    ASSERT_NE(now, saved);  // the build differs
+    EXPECT_TRUE(SameRestoredSettings(kp->deviceType, saved, now));
+
+    // A setting that did not go back still shows.
+    device.Settings().Set("w", "1");
+    ASSERT_EQ(kp->KDSaveInfo(scratch.c_str()), 1);
+    EXPECT_FALSE(SameRestoredSettings(kp->deviceType, saved, korrtest::ReadFile(scratch)));
+}
 
 // The digital sensor behind the communication device keeps its bus address and calibration.
 class SensorRoundTrip : public korrtest::InstrumentFixture {
