@@ -83,7 +83,7 @@ int32_t Korr_protocol::WriteInfoFile(const char* path) {
     return r;
 }
 
-void NoteMissingKeys(const char* fileText, std::initializer_list<const char*> keys,
+void NoteMissingKeys(const char* fileText, std::span<const char* const> keys,
                      std::string& missing) {
     for (const char* key : keys) {
         if (FindFileValue(fileText, key)) continue;

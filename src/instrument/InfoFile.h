@@ -3,7 +3,7 @@
 // per-family sections, and the keys of the instrument family as data.
 
 #include <cstdint>
-#include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,7 +48,7 @@ int32_t ReadInstrumentSection(Korr_protocol& protocol, const char* fileText);
 int32_t ReadSensorSection(Korr_protocol& protocol, const char* fileText);
 
 // Adds to `missing` (names separated by ", ") each key that no line of the file holds.
-void NoteMissingKeys(const char* fileText, std::initializer_list<const char*> keys,
+void NoteMissingKeys(const char* fileText, std::span<const char* const> keys,
                      std::string& missing);
 
 // The keys of the single settings a restore from the file writes back for the device type

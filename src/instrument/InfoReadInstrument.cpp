@@ -138,11 +138,8 @@ int32_t ReadInstrumentSection(Korr_protocol& protocol, const char* fileText) {
         return -30;
     }
     // Every key of the type is on a line of its own in a whole file, empty or not.
-    std::string& missing = protocol.settingsNotInFile;
-    for (const ReadKey& want : keys->keys) {
-        if (want.key != nullptr) NoteMissingKeys(fileText, {want.key}, missing);
-    }
-    if (keys->lists & kInstHadjTau) NoteMissingKeys(fileText, {"tau", "hadj"}, missing);
+    NoteMissingKeys(fileText, InstrumentRestoredKeys(protocol.deviceType),
+                    protocol.settingsNotInFile);
     InstrumentSettings settings = protocol.instrument;
     InstrumentFlags flags = kInstFromFile | ReadKeys(fileText, *keys, settings);
     if (keys->lists & kInstCal) flags |= ReadCalList(fileText, settings);

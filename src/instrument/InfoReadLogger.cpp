@@ -1,5 +1,7 @@
 // The logger family's section of the settings file, read back into the logger settings.
 #include <cstdio>
+#include <span>
+#include <vector>
 
 #include "device/DeviceRecords.h"
 #include "instrument/InfoFile.h"
@@ -152,17 +154,29 @@ void ReadFieldHub(LoggerReader& r) {
     s.capabilities = kFieldHubCapabilities;
 }
 
+// The keys of the settings a restore writes back that every file of the type holds (the ADC
+// lines only come with ADC factors).
+std::span<const char* const> LoggerKeysAlwaysWritten(int deviceType) {
+    static constexpr const char* kTr3b[] = {"name", "sn", "wake", "padc", "ports"};
+    static constexpr const char* kFieldHub[] = {"name", "sn", "rch", "rsch", "data"};
+    static constexpr const char* kTr30[] = {
+        "deviceid", "name", "sn",   "trait",    "wake",   "padc", "ports", "depth",
+        "data",     "rmode", "rch", "rsch",     "site",   "lat",  "lon",   "timezone",
+        "report",   "apn",  "user", "passwd",   "host",   "authkey", "ipport"};
+    if (deviceType == kDeviceTypeTr3b) return kTr3b;
+    if (deviceType == kDeviceTypeFieldHub) return kFieldHub;
+    return kTr30;
+}
+
 }  // namespace
 
 std::vector<const char*> LoggerRestoredKeys(int deviceType) {
-    if (deviceType == kDeviceTypeTr3b) return {"name", "sn", "wake", "padc", "ports"};
-    if (deviceType == kDeviceTypeFieldHub) return {"name", "sn", "rch", "rsch", "data"};
-    return {"deviceid", "name",     "sn",           "trait",         "wake",
-            "padc",     "ports",    "depth",        "ADC15 slopes",  "ADC15 offsets",
-            "ADC30 slopes", "ADC30 offsets", "data", "rmode",        "rch",
-            "rsch",     "site",     "lat",          "lon",           "timezone",
-            "report",   "apn",      "user",         "passwd",        "host",
-            "authkey",  "ipport"};
+    const std::span<const char* const> always = LoggerKeysAlwaysWritten(deviceType);
+    std::vector<const char*> keys(always.begin(), always.end());
+    if (deviceType != kDeviceTypeTr3b && deviceType != kDeviceTypeFieldHub) {
+        keys.insert(keys.end(), {"ADC15 slopes", "ADC15 offsets", "ADC30 slopes", "ADC30 offsets"});
+    }
+    return keys;
 }
 
 int32_t ReadLoggerSection(Korr_protocol& protocol, const char* fileText) {
@@ -173,25 +187,19 @@ int32_t ReadLoggerSection(Korr_protocol& protocol, const char* fileText) {
     }
     DeviceSettingsRecord settings = protocol.loggerSettings;
     LoggerReader reader{.text = fileText, .s = settings};
-    std::string& missing = protocol.settingsNotInFile;
     if (protocol.deviceType == kDeviceTypeTr3b) {
         ReadTr3b(reader);
-        NoteMissingKeys(fileText, {"name", "sn", "wake", "padc"}, missing);
-        // Older files carry the ports as "Port number" lines instead.
-        if (!FindFileValue(fileText, "Port number=\"1\" value")) {
-            NoteMissingKeys(fileText, {"ports"}, missing);
-        }
     } else if (protocol.deviceType == kDeviceTypeFieldHub) {
         ReadFieldHub(reader);
-        NoteMissingKeys(fileText, {"name", "sn", "rch", "rsch", "data"}, missing);
     } else {
         ReadTr30(reader);
-        NoteMissingKeys(fileText,
-                        {"deviceid", "name", "sn", "trait", "wake", "padc", "ports", "depth",
-                         "rmode", "rch", "rsch", "data", "site", "lat", "lon", "timezone",
-                         "report", "apn", "user", "passwd", "host", "authkey", "ipport"},
-                        missing);
     }
+    std::span<const char* const> always = LoggerKeysAlwaysWritten(protocol.deviceType);
+    // Older Tr3b files carry the ports as "Port number" lines instead of the last key.
+    if (protocol.deviceType == kDeviceTypeTr3b && FindFileValue(fileText, "Port number=\"1\" value")) {
+        always = always.first(always.size() - 1);
+    }
+    NoteMissingKeys(fileText, always, protocol.settingsNotInFile);
     settings.validMask = reader.mask;
     protocol.loggerSettings = settings;
     protocol.SavedFlags = reader.mask;

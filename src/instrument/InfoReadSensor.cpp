@@ -12,7 +12,8 @@ int32_t ReadSensorSection(Korr_protocol& protocol, const char* fileText) {
         std::strcmp(type, DeviceTypeInfo(kDeviceTypeDigitalSensor).code) != 0) {
         return -30;
     }
-    NoteMissingKeys(fileText, {"addressInt", "calibration"}, protocol.settingsNotInFile);
+    static constexpr const char* kAlwaysWritten[] = {"addressInt", "calibration"};
+    NoteMissingKeys(fileText, kAlwaysWritten, protocol.settingsNotInFile);
     KorrSDI12& sdi = *protocol.sdi;
     int32_t address = 0;
     if (GetFileLong(fileText, "addressInt", &address)) {

@@ -96,7 +96,7 @@ int32_t Korr_protocol::KDSaveInfo(const char* path) {
 }
 
 int32_t Korr_protocol::KDRestoreInfo(const char* path, const char* newSerialNumber) {
-    const bool settingsHeldBefore = settingsHeld;
+    settingsNotInFile.clear();  // filled only by a read of the file here
     if (!settingsHeld) {
         const int32_t r = ReadInfoFile(path);
         if (r < 0) {
@@ -154,7 +154,7 @@ int32_t Korr_protocol::KDRestoreInfo(const char* path, const char* newSerialNumb
             break;
     }
     // What the file did not hold did not go back, however well the rest went.
-    if (!settingsNotInFile.empty() && !settingsHeldBefore) {
+    if (!settingsNotInFile.empty()) {
         INST_LOG(LOG_ERROR, "KDRestoreInfo found no %s in settings file %s",
                  settingsNotInFile.c_str(), path != nullptr ? path : "");
         if (result >= 0) result = -35;

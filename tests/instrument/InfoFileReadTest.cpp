@@ -104,6 +104,38 @@ TEST_F(InfoFileRead, RadioMarkDecidesWhetherTheRadioComesBack) {
     }
 }
 
+// The keys a whole file of the type always holds are named when they have no line; a last line
+// cut short is not read.
+TEST_F(InfoFileRead, KeysAWholeFileHoldsAreNamedWhenMissing) {
+    std::string portLines;
+    for (int i = 1; i <= 5; ++i) {
+        portLines += "Port number=\"" + std::to_string(i) + "\" value=\"" + std::to_string(i) + "\"\r\n";
+    }
+    const std::string tr3b = "type=\"Tr3b\"\r\nname=\"B\"\r\nsn=\"\"\r\nwake=\"60\"\r\npadc=\"0\"\r\n";
+    struct Case {
+        const char* name;
+        int type;
+        std::string body;
+        const char* missing;
+    };
+    const Case cases[] = {
+        {"Tr3b with the ports line", 2, tr3b + "ports=\"1 2 3 4 5\"\r\n", ""},
+        {"Tr3b with the older port lines", 2, tr3b + portLines, ""},
+        {"Tr3b without ports", 2, tr3b, "ports"},
+        {"QMINI cut inside tau", 6,
+         "type=\"QMINI\"\r\nsn=\"Q\"\r\nlang=\"1\"\r\ncontr=\"2\"\r\nfvals=\"\"\r\n"
+         "uvals=\"\"\r\ntau=\"4",
+         "tau, hadj"},
+        {"sensor without calibration", 10, "type=\"MORVA-XE\"\r\naddressInt=\"48\"", "calibration"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(Read(kHeader + c.body, c.type), 1);
+        EXPECT_EQ(p.settingsNotInFile, c.missing);
+        EXPECT_EQ(p.instrument.tau, 0);  // a cut "4" is not taken
+    }
+}
+
 TEST_F(InfoFileRead, EmptyTextsLeaveTheirBitsClear) {
     Korr_protocol from(nullptr);
     from.deviceType = 3;
