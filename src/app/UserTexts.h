@@ -1,7 +1,7 @@
 #pragma once
 // Every text the updater shows a person, as data: a title, a kind and a template whose
-// {caption}, {product}, {port}, {device}, {version}, {error}, {file} and {path} are filled in
-// when the box is shown.
+// {caption}, {product}, {port}, {device}, {version}, {error}, {file}, {path} and {detail} are
+// filled in when the box is shown.
 
 #include <cstdint>
 #include <string>
@@ -47,10 +47,12 @@ enum class Box {
     LaunchCorruptImage,
     LaunchOther,
     FileNotFirmware,
+    FileNotFirmwareAt,
     FileOutOfMemory,
     FileOpenFailed,
     FileNameError,
     DumpFailed,
+    ImageDoesNotFit,
     BusyUpdating,
     CalibrateThermion,
     CalibrateCZ40,
@@ -73,6 +75,7 @@ struct TextArgs {
     std::string file = {};
     std::string path = {};
     std::string version = {};
+    std::string detail = {};  // what exactly is wrong, where a box says it
     int32_t error = 0;
 };
 
