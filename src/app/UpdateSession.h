@@ -108,7 +108,8 @@ class UpdateSession {
     int32_t SaveAndConfirm(const std::string& path);
     bool LeftFileIsThisInstruments();
     bool InstrumentHoldsLeftFile(const std::string& left, const std::string& now);
-    bool InstrumentHoldsTheFile(const std::string& path);
+    bool InstrumentHoldsTheFile(const std::string& path, bool wholeFile = false);
+    bool HoldsAllOf(const std::string& file, const std::string& now) const;
     bool ReadSettingsBesideFile(const std::string& path, std::string* saved, std::string* now);
     int32_t MoveLeftSettingsAside();
     int32_t EndDryRun();
