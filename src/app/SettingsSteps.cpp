@@ -30,6 +30,7 @@ int32_t UpdateSession::SaveSettings() {
     int32_t r = MoveLeftSettingsAside();
     if (r < 0) return r;
     r = SaveAndConfirm();
+    savedThisRun_ = r >= 0;
     if (r >= 0) return r;
     if (!state_.repMode && !state_.factoryMode) {
         Show(Box::SettingsSave);

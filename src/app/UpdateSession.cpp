@@ -153,6 +153,10 @@ void UpdateSession::AbandonUpdate() {
     log_->Print(LOG_ERROR, kHostTag, "The user stopped the update");
 }
 
+void UpdateSession::WarnAgainstStopping() {
+    Show(Box::DontQuitTerminal);
+}
+
 // ---- User guidance ------------------------------------------------------------------------
 
 void UpdateSession::ShowHelp() {
@@ -205,9 +209,12 @@ int32_t UpdateSession::timerStartTimer() {
     startTime_ = TickMs();
     result_ = UpdateInstrument();
     if (result_ < 0) {
+        SettleAfterFailure();
+        outcome_ = DecideOutcome();
         FinishFailure();
     } else {
         FinishSuccess();
+        outcome_ = DecideOutcome();
     }
     LeaveUpdating();
     return result_;
@@ -232,6 +239,9 @@ void UpdateSession::ClearLastUpdate() {
     settingsNotRetrieved_ = false;
     restoreSucceeded_ = false;
     keptSettings_.clear();
+    savedThisRun_ = false;
+    stage_ = UpdateStage::Checking;
+    outcome_ = UpdateOutcome{};
 }
 
 void UpdateSession::FinishFailure() {
@@ -239,7 +249,10 @@ void UpdateSession::FinishFailure() {
     SetProgress(0);
     host_.BSLDisconnect();
     protocol_.KDDisconnect(false);
-    ui_.SetText(Control::lblConnect, "Connect " + state_.productName + " to computer comm port.");
+    ui_.SetText(Control::lblConnect,
+                outcome_.holds == InstrumentHolds::Untouched
+                    ? "Connect " + state_.productName + " to computer comm port."
+                    : OutcomeText(outcome_, state_.productName));
 }
 
 void UpdateSession::FinishSuccess() {
@@ -270,6 +283,68 @@ void UpdateSession::SettleSettingsFile() {
     log_->Print(LOG_ERROR, kHostTag,
                 "The settings did not all go back; the settings file is kept: %s", path.c_str());
     ui_.PointToFile(FileRole::SettingsKept, path);
+}
+
+// A failed update's file: the settings this update saved go when the instrument still holds
+// them unchanged; any other file may be the only copy of its settings and is kept.
+void UpdateSession::SettleAfterFailure() {
+    const std::string& path = state_.settingsFilePath;
+    if (!FileExists(path)) return;
+    std::error_code ec;
+    if (restoreSucceeded_) {
+        std::filesystem::remove(path, ec);  // what failed after the restore needs no file
+        return;
+    }
+    const bool untouched = stage_ == UpdateStage::Checking ||
+                           (stage_ == UpdateStage::LoaderStarting && result_ == kNoLoader);
+    if (untouched && savedThisRun_) {
+        std::filesystem::remove(path, ec);
+        log_->Print(LOG_INFO, kHostTag,
+                    "Nothing was changed on the instrument; its settings file is removed");
+        return;
+    }
+    keptSettings_ = path;
+    log_->Print(LOG_ERROR, kHostTag, "The update did not finish; the settings file is kept: %s",
+                path.c_str());
+    ui_.PointToFile(FileRole::SettingsKept, path);
+}
+
+UpdateOutcome UpdateSession::DecideOutcome() const {
+    UpdateOutcome o;
+    o.settingsFile = keptSettings_;
+    const bool kept = !keptSettings_.empty();
+    if (result_ >= 0) {
+        o.holds = InstrumentHolds::Updated;
+        o.next = kept ? NextStep::RestoreSettings : NextStep::None;
+        return o;
+    }
+    switch (stage_) {
+        case UpdateStage::Checking:
+            o.holds = InstrumentHolds::Untouched;
+            // An instrument of another type or with too old firmware is refused every time.
+            o.next = result_ == kUpdateWrongDevice || result_ == kUpdateTooOld
+                         ? NextStep::None
+                         : NextStep::UpdateAgain;
+            break;
+        case UpdateStage::LoaderStarting:
+            o.holds = result_ == kNoLoader ? InstrumentHolds::Untouched
+                                           : InstrumentHolds::LoaderWaiting;
+            o.next = result_ == kNoLoader ? NextStep::None : NextStep::UpdateAgain;
+            break;
+        case UpdateStage::Erasing:
+            o.holds = InstrumentHolds::HalfProgrammed;
+            o.next = NextStep::UpdateAgain;
+            break;
+        case UpdateStage::Programmed:
+            o.holds = InstrumentHolds::Unchecked;
+            o.next = NextStep::UpdateAgain;
+            break;
+        case UpdateStage::Restored:
+            o.holds = InstrumentHolds::Updated;
+            o.next = kept ? NextStep::RestoreSettings : NextStep::None;
+            break;
+    }
+    return o;
 }
 
 void UpdateSession::LeaveUpdating() {
