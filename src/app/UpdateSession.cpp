@@ -150,6 +150,11 @@ bool UpdateSession::ConfirmQuit() {
 
 void UpdateSession::AbandonUpdate() {
     state_.continueFlag = false;
+    if (stage_ >= UpdateStage::Programmed && state_.updateRunning) {
+        log_->Print(LOG_ERROR, kHostTag,
+                    "A stop was asked after the new firmware was programmed; the update finishes");
+        return;
+    }
     log_->Print(LOG_ERROR, kHostTag, "The user stopped the update");
 }
 

@@ -112,10 +112,49 @@ korr::AppSetup SetupFor(const UpdateOptions& o) {
     return setup;
 }
 
-// The last line: what happened and where to look.
+// The command that goes on from where an update ended; empty when there is none (or the
+// instrument was a simulated one, gone with this run).
+std::string NextCommand(const UpdateOptions& o, const korr::UpdateOutcome& outcome) {
+    if (o.simulate) return "";
+    const std::string port = "--port " + o.port;
+    switch (outcome.next) {
+        case korr::NextStep::None:
+            break;
+        case korr::NextStep::UpdateAgain: {
+            std::string command = "korrbsl update " + port;
+            if (o.factory) command += " --factory";
+            if (o.rep && !o.factory) command += " --rep";
+            if (!o.firmware.empty()) command += " --firmware \"" + o.firmware + "\"";
+            return command;
+        }
+        case korr::NextStep::RestoreSettings:
+            return "korrbsl settings restore " + port + " \"" + outcome.settingsFile + "\"";
+    }
+    return "";
+}
+
+// What the next command does, said after it.
+std::string NextCommandLine(const korr::UpdateOutcome& outcome, const std::string& command) {
+    switch (outcome.holds) {
+        case korr::InstrumentHolds::Untouched:
+            return "Once the cause is mended, \"" + command + "\" starts the update again.";
+        case korr::InstrumentHolds::LoaderWaiting:
+        case korr::InstrumentHolds::HalfProgrammed:
+        case korr::InstrumentHolds::Unchecked:
+            return "\"" + command + "\" finishes the update" +
+                   (outcome.settingsFile.empty() ? "." : " and puts the kept settings back.");
+        case korr::InstrumentHolds::Updated:
+            break;
+    }
+    return "\"" + command + "\" puts the kept settings back.";
+}
+
+// The last lines: what happened, what the instrument holds now and what goes on from there.
 void ReportResult(const UpdateOptions& o, korr::UpdateSession& session, int32_t result,
                   uint32_t seconds) {
     const korr::AppState& state = session.State();
+    const korr::UpdateOutcome& outcome = session.Outcome();
+    const std::string next = NextCommand(o, outcome);
     if (o.json) {
         JsonLine("result")
             .Add("code", int64_t{result})
@@ -123,12 +162,16 @@ void ReportResult(const UpdateOptions& o, korr::UpdateSession& session, int32_t 
             .Add("seconds", int64_t{seconds})
             .Add("log", state.errorLogPath)
             .Add("settings-kept", session.KeptSettingsFile())
+            .Add("instrument", korr::HoldsName(outcome.holds))
+            .Add("next", next)
             .Write(stdout);
         return;
     }
     if (result < 0) {
-        // The command's last line tells where the log is.
-        ReportError(result, ResultMeaning(result).c_str());
+        const bool stopped = result == korr::kUpdateCancelled && !state.continueFlag;
+        ReportError(result, stopped ? "the update was stopped" : ResultMeaning(result).c_str());
+        std::fprintf(stderr, "%s\n", korr::OutcomeText(outcome, state.productName).c_str());
+        if (!next.empty()) std::fprintf(stderr, "%s\n", NextCommandLine(outcome, next).c_str());
         return;
     }
     const char* simulated = o.simulate ? "simulated " : "";
@@ -142,6 +185,24 @@ void ReportResult(const UpdateOptions& o, korr::UpdateSession& session, int32_t 
             simulated, state.productName.c_str(), session.Host().image.name,
             session.KeptSettingsFile().c_str());
     }
+}
+
+// What a stop asked for now will do, said at once: the update may still run for a while.
+const char* StopWillDo(korr::UpdateStage stage) {
+    switch (stage) {
+        case korr::UpdateStage::Checking:
+            return "Stopping before the firmware loader starts: nothing on the instrument is "
+                   "changed.";
+        case korr::UpdateStage::LoaderStarting:
+        case korr::UpdateStage::Erasing:
+            return "Stopping at the loader's next step; the last lines say what that leaves "
+                   "and how to finish the update.";
+        case korr::UpdateStage::Programmed:
+        case korr::UpdateStage::Restored:
+            break;
+    }
+    return "The new firmware is already programmed: the update finishes its last steps "
+           "instead of stopping.";
 }
 
 int ExitStatus(int32_t result, const CliUserInterface& ui) {
@@ -187,12 +248,13 @@ int RunUpdate(const UpdateOptions& o, const CLI::App& sub, CommandLog& log) {
         return kExitFailed;
     }
 
-    UpdateInterrupts interrupts([&] { session.ConfirmQuit(); },
-                                [&] {
+    UpdateInterrupts interrupts([&] { session.WarnAgainstStopping(); },
+                                [&](bool asked) {
+                                    ui.EndLine();
+                                    std::fprintf(stderr, "%s%s\n",
+                                                 asked ? "Asked to end. " : "",
+                                                 StopWillDo(session.Stage()));
                                     session.AbandonUpdate();
-                                    std::fprintf(stderr,
-                                                 "Stopping at the loader's next step; a new "
-                                                 "update finishes the job.\n");
                                 });
     ui.SetEventHandler([&] { interrupts.Poll(); });
     korr::SetEventPump([&](uint32_t maxMs) {
