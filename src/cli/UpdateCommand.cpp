@@ -133,20 +133,20 @@ std::string NextCommand(const UpdateOptions& o, const korr::UpdateOutcome& outco
     return "";
 }
 
-// What the next command does, said after it.
+// The next command, and what it does.
 std::string NextCommandLine(const korr::UpdateOutcome& outcome, const std::string& command) {
     switch (outcome.holds) {
         case korr::InstrumentHolds::Untouched:
-            return "Once the cause is mended, \"" + command + "\" starts the update again.";
+            return "Next, once the cause is mended: " + command;
         case korr::InstrumentHolds::LoaderWaiting:
         case korr::InstrumentHolds::HalfProgrammed:
         case korr::InstrumentHolds::Unchecked:
-            return "\"" + command + "\" finishes the update" +
-                   (outcome.settingsFile.empty() ? "." : " and puts the kept settings back.");
+            return "Next: " + command + " (finishes the update" +
+                   (outcome.settingsFile.empty() ? ")" : " and puts the kept settings back)");
         case korr::InstrumentHolds::Updated:
             break;
     }
-    return "\"" + command + "\" puts the kept settings back.";
+    return "Next: " + command + " (puts the kept settings back)";
 }
 
 // The last lines: what happened, what the instrument holds now and what goes on from there.
