@@ -86,11 +86,14 @@ TEST(UpdateCli, FailureNamesTheCodeAndTheLog) {
     const SpawnResult r = cli.Run({"--simulate", "--sim-time", "virtual", "--no-loader"});
     EXPECT_EQ(r.status, 1);
     const std::vector<std::string> err = Lines(r.err);
-    ASSERT_GE(err.size(), 3u) << r.err;
+    ASSERT_GE(err.size(), 4u) << r.err;
     EXPECT_EQ(err[0],
               "Firmware Loader Error: This Quorra Series 7 does not have a working firmware "
               "loader.");
-    EXPECT_EQ(err[err.size() - 2], "error -112: the instrument has no working firmware loader");
+    EXPECT_EQ(err[err.size() - 3], "error -112: the instrument has no working firmware loader");
+    // The firmware refused the boot command: nothing changed, and no update can go on.
+    EXPECT_EQ(err[err.size() - 2],
+              "The Quorra Series 7 was not changed: it runs its firmware with its own settings.");
     EXPECT_EQ(err.back().rfind("The log is in " + cli.dir.File("data"), 0), 0u) << err.back();
 }
 

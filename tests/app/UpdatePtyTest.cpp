@@ -82,14 +82,21 @@ TEST_F(PtyUpdate, SigtermBeforeTheEraseStopsWithNothingTouched) {
     EXPECT_FALSE(Has(next.out + next.err, "did not finish")) << next.out << next.err;
 }
 
-TEST_F(PtyUpdate, SighupDuringTheUploadStopsAtTheLoadersNextStep) {
-    korrtest::ChildProcess update(Args(), {data}, true);
+TEST_F(PtyUpdate, SighupDuringTheUploadEndsSayingWhatIsLeftAndWhatGoesOn) {
+    korrtest::ChildProcess update(
+        {KORRBSL_PATH, "update", "--port", dir.File("port"), "--yes"}, {data}, true);
     ASSERT_TRUE(update.WaitForLine("Uploading new firmware code...", 30000)) << update.Output();
     update.Signal(SIGHUP);
     EXPECT_EQ(update.Wait(30000), 1) << update.Output();
     const std::string all = update.Output();
+    const std::string kept = dir.File("data/Korrin/KorrBSL/Quorra Series 7.settings.txt");
     EXPECT_TRUE(Has(all, "Asked to end. Stopping at the loader's next step")) << all;
-    EXPECT_TRUE(Has(all, "\"instrument\": \"half-programmed\"")) << all;
+    EXPECT_TRUE(Has(all, "error -40: the update was stopped\nThe Quorra Series 7 is "
+                         "half-programmed and waits in its firmware loader: it cannot start its "
+                         "firmware; its settings are kept in \"" +
+                             kept + "\".\nNext: korrbsl update --port " + dir.File("port") +
+                             " (finishes the update and puts the kept settings back)\n"))
+        << all;
 }
 
 }  // namespace
