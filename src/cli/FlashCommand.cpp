@@ -51,6 +51,18 @@ bool Cancelled() {
     return g_stop != nullptr && g_stop->Any();
 }
 
+// The signals a run listens to, from its identify step to its end.
+class CancelGuard {
+  public:
+    CancelGuard() { g_stop = &signals_; }
+    ~CancelGuard() { g_stop = nullptr; }
+    CancelGuard(const CancelGuard&) = delete;
+    CancelGuard& operator=(const CancelGuard&) = delete;
+
+  private:
+    StopSignals signals_{true};
+};
+
 constexpr CodeText kCodeTexts[] = {
     {.code = -1, .text = "the firmware loader refused the command"},
     {.code = -10, .text = "a required argument is missing"},
@@ -410,8 +422,7 @@ int RunFlash(const FlashOptions& o, CommandLog& commandLog) {
     const std::string& port = run.port;
     commandLog.ConcernPort(port, o.simulate);
 
-    StopSignals stop(true);
-    g_stop = &stop;
+    CancelGuard cancel;
     const uint32_t start = korr::TickMs();
     Answer answer = Answer::Silent;
     if (int status = CheckInstrument(log, port, host.image, type, o.factory, &answer);
@@ -430,7 +441,6 @@ int RunFlash(const FlashOptions& o, CommandLog& commandLog) {
                 (korr::TickMs() - start) / 1000, o.simulate ? " (simulated time)" : "");
     if (int status = CheckRestarted(log, run, type); status != kExitOk) return status;
     std::printf("settings reset to factory values; `korrbsl update` keeps them\n");
-    g_stop = nullptr;
     return kExitOk;
 }
 
