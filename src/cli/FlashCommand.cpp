@@ -353,6 +353,7 @@ int CheckRestarted(korr::KorrLog* log, const FlashRun& run, int type) {
 
     constexpr int kAttempts = 3;
     constexpr uint32_t kPauseMs = 1500;
+    constexpr int32_t kNotSupported = -120;
     korr::Korr_protocol kp(log);
     korr::DeviceInfo info;
     int32_t r = 0;
@@ -360,6 +361,14 @@ int CheckRestarted(korr::KorrLog* log, const FlashRun& run, int type) {
         r = kp.KDConnect(run.port.c_str(), 2, 3, &info);
         if (r > 0) break;
         korr::DelayMs(static_cast<uint32_t>(attempt) * kPauseMs);
+    }
+    if (r == kNotSupported && info.versionText[0] != '\0') {
+        // It started and told its version, but it is no firmware this updater may update
+        // (--factory): there is no self-test to ask it for.
+        kp.KDDisconnect(false);
+        std::printf("The %s runs %s; this updater does not ask that firmware for a self-test.\n",
+                    info.displayName, info.versionText);
+        return kExitOk;
     }
     if (r <= 0) {
         kp.KDDisconnect(false);
