@@ -49,6 +49,11 @@ TEST(Ending, EachStopSaysWhatTheInstrumentHolds) {
         {"cable pulled during the upload", korrtest::SimQs7(), kUploading, PullCable, -21,
          InstrumentHolds::HalfProgrammed, true, "Firmware Upload Error",
          korrsim::Instrument::Mode::Loader},
+        {"new firmware reports itself corrupt", korrtest::SimQs7(),
+         "Restarting the Quorra Series 7, please wait...",
+         [](UpdateRig& r) { r.Firmware().SetSelfTestFails(true); }, -1,
+         InstrumentHolds::Unchecked, true, "Firmware Error",
+         korrsim::Instrument::Mode::Firmware},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
