@@ -151,7 +151,16 @@ bool UpdateSession::ConfirmQuit() {
 
 void UpdateSession::AbandonUpdate() {
     state_.continueFlag = false;
+    if (stage_ >= UpdateStage::Programmed && state_.updateRunning) {
+        log_->Print(LOG_ERROR, kHostTag,
+                    "A stop was asked after the new firmware was programmed; the update finishes");
+        return;
+    }
     log_->Print(LOG_ERROR, kHostTag, "The user stopped the update");
+}
+
+void UpdateSession::WarnAgainstStopping() {
+    Show(Box::DontQuitTerminal);
 }
 
 // ---- User guidance ------------------------------------------------------------------------
@@ -206,11 +215,14 @@ int32_t UpdateSession::timerStartTimer() {
     startTime_ = TickMs();
     result_ = UpdateInstrument();
     if (result_ < 0) {
+        SettleAfterFailure();
+        outcome_ = DecideOutcome();
         FinishFailure();
     } else if (state_.dryRun) {
         FinishDryRun();
     } else {
         FinishSuccess();
+        outcome_ = DecideOutcome();
     }
     LeaveUpdating();
     return result_;
@@ -236,10 +248,11 @@ void UpdateSession::ClearLastUpdate() {
     restoreSucceeded_ = false;
     keptSettings_.clear();
     savedThisRun_ = false;
-    loaderAsked_ = false;
     loaderTrouble_ = LoaderTrouble::None;
     loaderRepeats_ = 0;
     dryRun_ = DryRunFindings{};
+    stage_ = UpdateStage::Checking;
+    outcome_ = UpdateOutcome{};
 }
 
 void UpdateSession::FinishFailure() {
@@ -248,21 +261,10 @@ void UpdateSession::FinishFailure() {
     host_.BSLDisconnect();
     // A dry run leaves the instrument as it found it, logged out.
     protocol_.KDDisconnect(state_.dryRun);
-    RemoveUnusedSettingsFile();
-    ui_.SetText(Control::lblConnect, "Connect " + state_.productName + " to computer comm port.");
-}
-
-// Until the loader is asked for, the instrument's memory is as it was: the settings file this
-// run wrote is only its own reading, and left behind it would pass at the next run for the
-// settings of an update that did not finish.
-void UpdateSession::RemoveUnusedSettingsFile() {
-    if (!savedThisRun_ || loaderAsked_) return;
-    std::error_code ec;
-    std::filesystem::remove(state_.settingsFilePath, ec);
-    log_->Print(LOG_ERROR, kHostTag,
-                "Nothing was erased and the instrument keeps its settings; removed this "
-                "update's settings file %s",
-                state_.settingsFilePath.c_str());
+    ui_.SetText(Control::lblConnect,
+                outcome_.holds == InstrumentHolds::Untouched
+                    ? "Connect " + state_.productName + " to computer comm port."
+                    : OutcomeText(outcome_, state_.productName));
 }
 
 std::string UpdateSession::LoaderFailureMeaning() const {
@@ -297,6 +299,70 @@ void UpdateSession::SettleSettingsFile() {
     log_->Print(LOG_ERROR, kHostTag,
                 "The settings did not all go back; the settings file is kept: %s", path.c_str());
     ui_.PointToFile(FileRole::SettingsKept, path);
+}
+
+// A failed update's file: the settings this update saved go when the instrument still holds
+// them unchanged; any other file may be the only copy of its settings and is kept.
+void UpdateSession::SettleAfterFailure() {
+    const std::string& path = state_.settingsFilePath;
+    if (!FileExists(path)) return;
+    std::error_code ec;
+    if (restoreSucceeded_) {
+        std::filesystem::remove(path, ec);  // what failed after the restore needs no file
+        return;
+    }
+    // Once the boot command went out the file stays, even when no loader seemed to answer: a
+    // reply the line garbled looks the same, and the loader may be waiting with the memory
+    // about to be erased by the next run, which would then have nothing to restore from.
+    const bool untouched = stage_ == UpdateStage::Checking;
+    if (untouched && savedThisRun_) {
+        std::filesystem::remove(path, ec);
+        log_->Print(LOG_INFO, kHostTag,
+                    "Nothing was changed on the instrument; its settings file is removed");
+        return;
+    }
+    keptSettings_ = path;
+    log_->Print(LOG_ERROR, kHostTag, "The update did not finish; the settings file is kept: %s",
+                path.c_str());
+    ui_.PointToFile(FileRole::SettingsKept, path);
+}
+
+UpdateOutcome UpdateSession::DecideOutcome() const {
+    UpdateOutcome o;
+    o.settingsFile = keptSettings_;
+    const bool kept = !keptSettings_.empty();
+    if (result_ >= 0) {
+        o.holds = InstrumentHolds::Updated;
+        o.next = kept ? NextStep::RestoreSettings : NextStep::None;
+        return o;
+    }
+    switch (stage_) {
+        case UpdateStage::Checking:
+            o.holds = InstrumentHolds::Untouched;
+            // An instrument of another type or with too old firmware is refused every time.
+            o.next = result_ == kUpdateWrongDevice || result_ == kUpdateTooOld
+                         ? NextStep::None
+                         : NextStep::UpdateAgain;
+            break;
+        case UpdateStage::LoaderStarting:
+            o.holds = result_ == kNoLoader ? InstrumentHolds::Untouched
+                                           : InstrumentHolds::LoaderWaiting;
+            o.next = result_ == kNoLoader ? NextStep::None : NextStep::UpdateAgain;
+            break;
+        case UpdateStage::Erasing:
+            o.holds = InstrumentHolds::HalfProgrammed;
+            o.next = NextStep::UpdateAgain;
+            break;
+        case UpdateStage::Programmed:
+            o.holds = InstrumentHolds::Unchecked;
+            o.next = NextStep::UpdateAgain;
+            break;
+        case UpdateStage::Restored:
+            o.holds = InstrumentHolds::Updated;
+            o.next = kept ? NextStep::RestoreSettings : NextStep::None;
+            break;
+    }
+    return o;
 }
 
 void UpdateSession::LeaveUpdating() {

@@ -10,6 +10,7 @@
 
 #include "app/AppState.h"
 #include "app/DryRun.h"
+#include "app/UpdateOutcome.h"
 #include "app/UserInterface.h"
 #include "app/UserTexts.h"
 #include "bsl/KorrBSLHost.h"
@@ -29,6 +30,7 @@ inline constexpr int32_t kUpdateLoaderSilent = -110;
 inline constexpr int32_t kUpdateTooOld = -120;
 inline constexpr int32_t kUpdateWrongDevice = -121;
 inline constexpr int32_t kUpdateBatteryLow = -130;
+inline constexpr int32_t kNoLoader = -112;  // the firmware says it has no loader
 
 class UpdateSession {
   public:
@@ -57,8 +59,12 @@ class UpdateSession {
     int32_t DumpFirmwareImage(const std::string& path);
     // The close box and Exit: true when the window may close.
     bool ConfirmQuit();
-    // Stops the loader at its next progress call (the person insisted on quitting).
+    // Stops the update at the next point where stopping is safe (the person insisted on
+    // quitting, or a signal asked): before the loader starts, or at the loader's next step.
+    // Once the new firmware is programmed the update finishes instead.
     void AbandonUpdate();
+    // The first warning of a terminal's interrupt: the Don't Quit box worded for a terminal.
+    void WarnAgainstStopping();
 
     // Settings menu toggles.
     void SetVerboseLog(bool on);
@@ -83,13 +89,17 @@ class UpdateSession {
     Korr_protocol& Protocol() { return protocol_; }
     KorrBSLHost& Host() { return host_; }
     const DeviceInfo& Device() const { return deviceInfo_; }
-    // Where the settings ended up when they did not all go back; empty otherwise.
+    // Where the settings ended up when they are not (all) in the instrument; empty otherwise.
     const std::string& KeptSettingsFile() const { return keptSettings_; }
     // What stopped a failed loader step (None when no loader step failed), and its words.
     LoaderTrouble LoaderFailure() const { return loaderTrouble_; }
     std::string LoaderFailureMeaning() const;
     // What a dry run found that a real update would do.
     const DryRunFindings& DryRun() const { return dryRun_; }
+    // How far the running (or last) update got with the instrument.
+    UpdateStage Stage() const { return stage_; }
+    // What the last update left behind; set when it ends.
+    const UpdateOutcome& Outcome() const { return outcome_; }
 
   private:
     static constexpr uint8_t kUpdateBaudIndex = 2;  // 9600 baud
@@ -130,9 +140,12 @@ class UpdateSession {
     void FinishSuccess();
     void FinishFailure();
     void FinishDryRun();
-    void RemoveUnusedSettingsFile();
     void LeaveUpdating();
     void SettleSettingsFile();
+    void SettleAfterFailure();
+    UpdateOutcome DecideOutcome() const;
+    // A stop asked for before the loader starts: nothing on the instrument changes.
+    int32_t StopBeforeLoader();
 
     // Shows a box: beep, then the box.
     void Show(Box box, const TextArgs& args);
@@ -160,14 +173,13 @@ class UpdateSession {
     DeviceInfo deviceInfo_;
     bool settingsNotRetrieved_ = false;
     bool restoreSucceeded_ = false;
-    // This run wrote the settings file, and whether the loader was asked for: until then the
-    // instrument's memory is as it was and the file only this run's reading.
-    bool savedThisRun_ = false;
-    bool loaderAsked_ = false;
     LoaderTrouble loaderTrouble_ = LoaderTrouble::None;
     uint32_t loaderRepeats_ = 0;
     DryRunFindings dryRun_;
     std::string keptSettings_;
+    bool savedThisRun_ = false;  // this update wrote the settings file
+    UpdateStage stage_ = UpdateStage::Checking;
+    UpdateOutcome outcome_;
     uint32_t startTime_ = 0;
     int32_t result_ = 0;
 };

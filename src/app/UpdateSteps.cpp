@@ -19,6 +19,7 @@ constexpr int kReconnectAttempts = 3;
 constexpr uint32_t kReconnectPauseMs = 1500;
 constexpr int kMinimumBattery = 10;
 constexpr const char* kCalibratedAdc = "50.98";
+constexpr int32_t kNoAnswer = -21;
 
 bool LoaderListening(int32_t r) {
     return r == -80 || r == -81;
@@ -60,6 +61,7 @@ int32_t UpdateSession::UpdateInstrument() {
     StepProgress(2);
     if (LoaderListening(r)) {
         // An earlier update stopped inside the loader: its settings are in the file it left.
+        stage_ = UpdateStage::LoaderStarting;
         FillDeviceInfo(host_.image.type, kLoaderVersionUnknown, 0, &deviceInfo_);
         if ((r = CheckImageFits()) < 0) return r;
         dryRun_.loaderListening = true;
@@ -71,6 +73,7 @@ int32_t UpdateSession::UpdateInstrument() {
         if ((r = CheckBattery()) < 0) return r;
         StepProgress(2);
         if ((r = SaveSettings()) < 0) return r;
+        if (!state_.continueFlag) return StopBeforeLoader();
     }
     // Nothing has changed on the instrument so far; from the loader's start on, only a
     // programmed image brings it back.
@@ -80,6 +83,7 @@ int32_t UpdateSession::UpdateInstrument() {
     if ((r = Reconnect()) < 0) return r;
     if ((r = CheckNewFirmware()) < 0) return r;
     RestoreSettings();
+    stage_ = UpdateStage::Restored;
     if (deviceInfo_.setClock) protocol_.KDSetTime();
     if ((r = EraseOldData()) < 0) return r;
     CheckCalibration();
@@ -99,7 +103,8 @@ int32_t UpdateSession::Connect() {
     }
     const int32_t r =
         protocol_.KDConnect(state_.portName.c_str(), kUpdateBaudIndex, kConnectTries, &deviceInfo_);
-    if (r >= 0 || LoaderListening(r)) return r;
+    // 0 is no connection either: nothing was identified to go on with.
+    if (r > 0 || LoaderListening(r)) return r;
     if (!state_.portName.empty()) {
         const int32_t probe = ProbeForLoader(r);
         if (LoaderListening(probe)) return probe;
@@ -191,14 +196,20 @@ int32_t UpdateSession::CheckBattery() {
     return 1;
 }
 
+int32_t UpdateSession::StopBeforeLoader() {
+    log_->Print(LOG_ERROR, kHostTag, "The update stopped before the loader started");
+    Show(Box::UpdateStopped);
+    return kUpdateCancelled;
+}
+
 int32_t UpdateSession::StartLoader() {
     protocol_.KDDisconnect(false);
+    stage_ = UpdateStage::LoaderStarting;
     SetProgress(6);
     SetStatus("Starting the firmware loader...");
-    loaderAsked_ = true;
     const int32_t r =
         host_.BSLConnect(state_.portName.c_str(), deviceInfo_.loaderBaud, true, kLoaderRetries);
-    if (r == -112) {
+    if (r == kNoLoader) {
         Show(Box::LoaderMissing);
         return r;
     }
@@ -213,6 +224,7 @@ int32_t UpdateSession::ProgramFlash() {
     const bool five = deviceInfo_.twentyBitAddresses != 0;
     StepProgress(2);
     SetStatus("Erasing firmware memory...");
+    stage_ = UpdateStage::Erasing;
     int32_t r = host_.BSLEraseINFO(deviceInfo_.infoStart, deviceInfo_.infoSegments,
                                    deviceInfo_.infoSegmentSize, five);
     if (r < 0) return LoaderStepFailed(Box::InfoEraseError, r);
@@ -228,13 +240,19 @@ int32_t UpdateSession::ProgramFlash() {
     SetStatus("Restarting the " + state_.productName + ", please wait...");
     r = host_.BSLSendVectors();
     if (r < 0) return LoaderStepFailed(Box::UploadError, r);
+    stage_ = UpdateStage::Programmed;
     return 1;
 }
 
-// The loader answers a frame that reached it damaged as it answers one it cannot carry out;
-// the box says which of the two most likely stopped the step, since one calls for the cable to
-// be seen to and the other for the instrument.
+// A loader step that failed, or that stopped because the update was asked to stop: a stop is
+// no loader error. The loader answers a frame that reached it damaged as it answers one it
+// cannot carry out; the box says which of the two most likely stopped the step, since one calls
+// for the cable to be seen to and the other for the instrument.
 int32_t UpdateSession::LoaderStepFailed(Box box, int32_t error) {
+    if (error == kUpdateCancelled && !state_.continueFlag) {
+        Show(Box::UpdateStopped);
+        return error;
+    }
     loaderTrouble_ = JudgeLoaderTrouble(host_.line);
     loaderRepeats_ = host_.line.repeatedThrough;
     TextArgs a = Args();
@@ -256,7 +274,8 @@ int32_t UpdateSession::Reconnect() {
         if (r > 0) break;
         DelayMs(static_cast<uint32_t>(attempt) * kReconnectPauseMs);
     }
-    if (r < 0) return Failed(Box::ReconnectError, r);
+    // A connect that connected nothing (0) must not pass for the new firmware answering.
+    if (r <= 0) return Failed(Box::ReconnectError, r < 0 ? r : kNoAnswer);
     return 1;
 }
 

@@ -107,6 +107,14 @@ constexpr BoxText kBoxes[] = {
      "Your {product} may be unusable or have missing settings\n"
      "until you complete the firmware update process.\n\n"
      "Click OK to continue updating your {product}.\n"},
+    {Box::DontQuitTerminal, "Don't Quit Now!", MessageKind::Warning,
+     "The {caption} is updating your {product}!\nThis process should NOT be interrupted.\n\n"
+     "Your {product} may be unusable or have missing settings\n"
+     "until you complete the firmware update process.\n\n"
+     "The update goes on. To stop it anyway, interrupt it again (Ctrl-C) within 5 seconds:\n"
+     "it then stops at the next point where stopping is safe.\n"},
+    {Box::UpdateStopped, "Update Stopped", MessageKind::Warning,
+     "The {caption} stopped the update of your {product} as asked."},
     {Box::EraseWarning, "Data Erase Warning", MessageKind::Warning,
      "WARNING: The {caption} will erase all measurment data\n stored in your {product}.\n\n"
      " Please download any data you want to save before continuing."},

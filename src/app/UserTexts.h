@@ -40,6 +40,8 @@ enum class Box {
     DataEraseChip,
     DataEraseFailed,
     DontQuit,
+    DontQuitTerminal,
+    UpdateStopped,
     EraseWarning,
     Help,
     About,

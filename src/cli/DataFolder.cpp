@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/AppState.h"
 #include "device/DeviceTypes.h"
 #include "firmware/BuiltinImage.h"
 
@@ -55,6 +56,15 @@ std::string ProductCaption() {
 
 std::string ErrorLogPath() {
     return (fs::path(DataFolder()) / LogName()).string();
+}
+
+std::string KeptUpdateSettingsFile() {
+    korr::AppSetup setup;
+    setup.dataFolder = DataFolder();
+    setup.productType = ProductType();
+    const std::string path = korr::SettingsFilePath(korr::InitialState(setup));
+    std::error_code ec;
+    return fs::is_regular_file(path, ec) ? path : "";
 }
 
 std::string ErrorLogPathForHelp() {

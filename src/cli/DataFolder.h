@@ -17,5 +17,8 @@ std::string ProductCaption();
 std::string ErrorLogPath();
 // The same path without creating anything, for the help text.
 std::string ErrorLogPathForHelp();
+// The settings file an interrupted update kept for the instrument it was working on; empty when
+// there is none.
+std::string KeptUpdateSettingsFile();
 
 }  // namespace korrcli

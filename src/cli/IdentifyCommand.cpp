@@ -140,7 +140,7 @@ int ReportOtherAnswer(const std::string& port, const FoundDevice& found) {
         case Answer::LoaderActive:
         case Answer::LoaderWaiting:
             return ReportFailure(std::string("on ") + port + " " + AnswerText(found.answer) +
-                                 "; \"korrbsl flash --port " + port + "\" finishes it");
+                                 "; " + InterruptedUpdateHint(port));
         case Answer::Garbled:
         case Answer::Silent:
             return ReportFailure(std::string("on ") + port + " " + AnswerText(found.answer));

@@ -1,6 +1,7 @@
 #include "cli/InstrumentCheck.h"
 
 #include "bsl/KorrBSLHost.h"
+#include "cli/DataFolder.h"
 #include "cli/ErrorText.h"
 #include "common/FixedText.h"
 #include "device/DeviceIdentification.h"
@@ -151,6 +152,14 @@ std::string DescribeFound(const FoundDevice& found) {
 
 const char* DeviceCodeMeaning(int32_t code) {
     return CodeMeaning(kDeviceCodes, code, "an unexpected result of the device");
+}
+
+std::string InterruptedUpdateHint(const std::string& port) {
+    const std::string update = "\"korrbsl update --port " + port + "\"";
+    const std::string kept = KeptUpdateSettingsFile();
+    if (kept.empty()) return update + " finishes it";
+    return update + " finishes it and puts back the settings it kept in \"" + kept +
+           "\" (\"korrbsl flash\" would leave the instrument with factory settings)";
 }
 
 const char* AnswerText(Answer answer) {

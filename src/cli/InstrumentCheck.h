@@ -45,4 +45,8 @@ const char* DeviceCodeMeaning(int32_t code);
 // What an answer means to a person, for the cases that are not an identified firmware.
 const char* AnswerText(Answer answer);
 
+// What finishes an update interrupted in the loader: "korrbsl update --port PORT" finishes it
+// and puts back the settings it kept (naming the file), and what flash would do instead.
+std::string InterruptedUpdateHint(const std::string& port);
+
 }  // namespace korrcli

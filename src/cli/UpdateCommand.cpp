@@ -122,11 +122,50 @@ korr::AppSetup SetupFor(const UpdateOptions& o) {
     return setup;
 }
 
-// The last line: what happened and where to look.
+// The command that goes on from where an update ended; empty when there is none (or the
+// instrument was a simulated one, gone with this run).
+std::string NextCommand(const UpdateOptions& o, const korr::UpdateOutcome& outcome) {
+    if (o.simulate) return "";
+    const std::string port = "--port " + o.port;
+    switch (outcome.next) {
+        case korr::NextStep::None:
+            break;
+        case korr::NextStep::UpdateAgain: {
+            std::string command = "korrbsl update " + port;
+            if (o.factory) command += " --factory";
+            if (o.rep && !o.factory) command += " --rep";
+            if (!o.firmware.empty()) command += " --firmware \"" + o.firmware + "\"";
+            return command;
+        }
+        case korr::NextStep::RestoreSettings:
+            return "korrbsl settings restore " + port + " \"" + outcome.settingsFile + "\"";
+    }
+    return "";
+}
+
+// The next command, and what it does.
+std::string NextCommandLine(const korr::UpdateOutcome& outcome, const std::string& command) {
+    switch (outcome.holds) {
+        case korr::InstrumentHolds::Untouched:
+            return "Next, once the cause is mended: " + command;
+        case korr::InstrumentHolds::LoaderWaiting:
+        case korr::InstrumentHolds::HalfProgrammed:
+        case korr::InstrumentHolds::Unchecked:
+            return "Next: " + command + " (finishes the update" +
+                   (outcome.settingsFile.empty() ? ")" : " and puts the kept settings back)");
+        case korr::InstrumentHolds::Updated:
+            break;
+    }
+    return "Next: " + command + " (puts the kept settings back)";
+}
+
+// The last lines: what happened, what the instrument holds now and what goes on from there.
 void ReportResult(const UpdateOptions& o, korr::UpdateSession& session, int32_t result,
                   uint32_t seconds) {
     const korr::AppState& state = session.State();
     const std::string verdict = korr::DryRunVerdict(session.DryRun(), state.productName);
+    const korr::UpdateOutcome& outcome = session.Outcome();
+    const std::string next = NextCommand(o, outcome);
     if (o.json) {
         JsonLine line("result");
         line.Add("code", int64_t{result})
@@ -135,19 +174,26 @@ void ReportResult(const UpdateOptions& o, korr::UpdateSession& session, int32_t 
                                        : std::string("updated"))
             .Add("seconds", int64_t{seconds})
             .Add("log", state.errorLogPath)
-            .Add("settings-kept", session.KeptSettingsFile());
+            .Add("settings-kept", session.KeptSettingsFile())
+            .Add("instrument", korr::HoldsName(outcome.holds))
+            .Add("next", next);
         if (o.dryRun) line.Add("dry-run", true);
         line.Write(stdout);
         return;
     }
     if (result < 0) {
+        const bool stopped = result == korr::kUpdateCancelled && !state.continueFlag;
         // The command's last line tells where the log is.
-        ReportError(result, ResultMeaning(result, session).c_str());
+        ReportError(result,
+                    stopped ? "the update was stopped" : ResultMeaning(result, session).c_str());
         if (o.dryRun) {
             std::fprintf(stderr,
                          "Dry run: a real update would stop here. Nothing was erased; the "
                          "instrument was left as it was.\n");
+            return;
         }
+        std::fprintf(stderr, "%s\n", korr::OutcomeText(outcome, state.productName).c_str());
+        if (!next.empty()) std::fprintf(stderr, "%s\n", NextCommandLine(outcome, next).c_str());
         return;
     }
     if (o.dryRun) {
@@ -166,6 +212,24 @@ void ReportResult(const UpdateOptions& o, korr::UpdateSession& session, int32_t 
             simulated, state.productName.c_str(), session.Host().image.name,
             session.KeptSettingsFile().c_str());
     }
+}
+
+// What a stop asked for now will do, said at once: the update may still run for a while.
+const char* StopWillDo(korr::UpdateStage stage) {
+    switch (stage) {
+        case korr::UpdateStage::Checking:
+            return "Stopping before the firmware loader starts: nothing on the instrument is "
+                   "changed.";
+        case korr::UpdateStage::LoaderStarting:
+        case korr::UpdateStage::Erasing:
+            return "Stopping at the loader's next step; the last lines say what that leaves "
+                   "and how to finish the update.";
+        case korr::UpdateStage::Programmed:
+        case korr::UpdateStage::Restored:
+            break;
+    }
+    return "The new firmware is already programmed: the update finishes its last steps "
+           "instead of stopping.";
 }
 
 int ExitStatus(int32_t result, const CliUserInterface& ui) {
@@ -212,12 +276,13 @@ int RunUpdate(const UpdateOptions& o, const CLI::App& sub, CommandLog& log) {
         return kExitFailed;
     }
 
-    UpdateInterrupts interrupts([&] { session.ConfirmQuit(); },
-                                [&] {
+    UpdateInterrupts interrupts([&] { session.WarnAgainstStopping(); },
+                                [&](bool asked) {
+                                    ui.EndLine();
+                                    std::fprintf(stderr, "%s%s\n",
+                                                 asked ? "Asked to end. " : "",
+                                                 StopWillDo(session.Stage()));
                                     session.AbandonUpdate();
-                                    std::fprintf(stderr,
-                                                 "Stopping at the loader's next step; a new "
-                                                 "update finishes the job.\n");
                                 });
     ui.SetEventHandler([&] { interrupts.Poll(); });
     korr::SetEventPump([&](uint32_t maxMs) {

@@ -1,11 +1,13 @@
 #pragma once
-// Ctrl-C (and SIGTERM, SIGHUP) while korrbsl update runs. Stopping in the middle of an update
-// can leave an instrument without firmware, so the first interrupt only warns, as the window's
-// close box does; a second one within a few seconds lets the loader stop at its next step,
-// where the instrument is left in its loader and a new update can finish the job.
+// Stop requests while korrbsl update runs. Stopping in the middle of an update can leave an
+// instrument without firmware, so the first Ctrl-C only warns, as the window's close box does,
+// and a second one within a few seconds stops the update at the next point where stopping is
+// safe. SIGTERM and SIGHUP (a script's time-out, a closed terminal) stop it there at once.
 
 #include <cstdint>
 #include <functional>
+
+#include "cli/StopSignals.h"
 
 namespace korrcli {
 
@@ -13,20 +15,21 @@ inline constexpr uint32_t kSecondInterruptWindowMs = 5000;
 
 class UpdateInterrupts {
   public:
-    // warn: the first interrupt (shows "Don't Quit Now!"); stop: the second one.
-    UpdateInterrupts(std::function<void()> warn, std::function<void()> stop);
-    ~UpdateInterrupts();
+    // warn: the first Ctrl-C; stop: a second one, or a request to end (`asked` true).
+    UpdateInterrupts(std::function<void()> warn, std::function<void(bool asked)> stop);
     UpdateInterrupts(const UpdateInterrupts&) = delete;
     UpdateInterrupts& operator=(const UpdateInterrupts&) = delete;
 
-    // Acts on the interrupts that arrived since the last call.
+    // Acts on the requests that arrived since the last call.
     void Poll();
     bool Stopped() const { return stopped_; }
 
   private:
+    void Stop(bool asked);
+
+    StopSignals signals_;
     std::function<void()> warn_;
-    std::function<void()> stop_;
-    int seen_ = 0;
+    std::function<void(bool)> stop_;
     uint32_t warnedAt_ = 0;
     bool warned_ = false;
     bool stopped_ = false;

@@ -82,8 +82,7 @@ TEST(Programming, AStoppedUploadLeavesTheLoaderForTheNextUpdate) {
     EXPECT_EQ(rig.Run(), -40);
     ASSERT_EQ(rig.ui.boxes.size(), 2u);
     EXPECT_EQ(rig.ui.boxes[0].title, "Don't Quit Now!");
-    EXPECT_EQ(rig.ui.boxes[1].title, "Firmware Upload Error");
-    EXPECT_EQ(rig.ui.boxes[1].text, ErrorText(-40));
+    EXPECT_EQ(rig.ui.boxes[1].title, "Update Stopped");
     EXPECT_EQ(rig.target.Target().CurrentMode(), korrsim::Instrument::Mode::Loader);
 
     rig.ui = korrtest::ScriptedUserInterface();

@@ -43,16 +43,22 @@ TEST_F(FlashCli, UsageErrorsExitTwo) {
     }
 }
 
-TEST_F(FlashCli, ProgramsTheSimulatedInstrument) {
-    SpawnResult o = Run({"flash", "--simulate"});
+TEST_F(FlashCli, ProgramsTheSimulatedInstrumentAndChecksWhatItProgrammed) {
+    SpawnResult o = Run({"flash", "--simulate", "--yes"});
     ASSERT_EQ(o.status, 0) << o.out << o.err;
     EXPECT_TRUE(Has(o.out,
                     "Identifying the instrument on sim0...\nFound Quorra Series 7 (QS7 "
-                    "3.55).\nStarting the firmware loader on sim0...\n"))
+                    "3.55).\nflash resets the instrument's settings to factory values; "
+                    "\"korrbsl update --port sim0\" keeps them.\nStarting the firmware loader "
+                    "on sim0...\n"))
         << o.out;
     EXPECT_TRUE(Has(o.out, "Uploading new firmware code: 100%")) << o.out;
     EXPECT_TRUE(Has(o.out, "Programmed QS7 3.60 into the Quorra Series 7 in ")) << o.out;
-    EXPECT_TRUE(Has(o.out, "restarted into its new firmware")) << o.out;
+    EXPECT_TRUE(Has(o.out,
+                    "The Quorra Series 7 runs QS7 3.60.\nIts self-test: the firmware reports "
+                    "itself sound.\nsettings reset to factory values; `korrbsl update` keeps "
+                    "them\n"))
+        << o.out;
     EXPECT_EQ(o.err, "");
 }
 
@@ -60,16 +66,45 @@ TEST_F(FlashCli, DryRunStopsBeforeTheLoader) {
     SpawnResult o = Run({"flash", "--simulate", "--dry-run"});
     ASSERT_EQ(o.status, 0) << o.out << o.err;
     EXPECT_EQ(o.out,
-              "Identifying the instrument on sim0...\nFound Quorra Series 7 (QS7 3.55).\nDry "
-              "run: programming would go ahead (QS7 3.60 into the Quorra Series 7). Nothing was "
+              "Identifying the instrument on sim0...\nFound Quorra Series 7 (QS7 3.55).\nflash resets "
+              "the instrument's settings to factory values; \"korrbsl update --port sim0\" keeps "
+              "them.\nDry run: programming would go ahead (QS7 3.60 into the Quorra Series 7). Nothing was "
               "erased and the firmware loader was not started.\n");
     o = Run({"flash", "--simulate", "--dry-run", "--device-type", "QE8"});
     EXPECT_EQ(o.status, 1) << o.out;
     EXPECT_TRUE(Has(o.err, "Nothing was erased")) << o.err;
 }
 
+TEST_F(FlashCli, ARunningInstrumentIsProgrammedOnlyWithYes) {
+    // No terminal to ask: nothing is touched.
+    SpawnResult o = Run({"flash", "--simulate"});
+    EXPECT_EQ(o.status, 3) << o.out << o.err;
+    EXPECT_TRUE(Has(o.out, "flash resets the instrument's settings to factory values")) << o.out;
+    EXPECT_TRUE(Has(o.err, "Not programming: no terminal to ask (--yes goes on). Nothing was "
+                           "erased.\n"))
+        << o.err;
+    EXPECT_FALSE(Has(o.out, "Starting the firmware loader")) << o.out;
+}
+
+TEST_F(FlashCli, FirmwareThatFailsItsSelfTestIsAFailure) {
+    // One byte of the image changed: it programs, starts and reports itself corrupt.
+    std::string text = korrtest::ReadFile(std::string(KORR_FIRMWARE_DIR) + "/QS7 3-60.txt");
+    const size_t line = text.find('\n', text.size() / 2) + 1;
+    text[line] = text[line] == '0' ? '1' : '0';
+    const std::string file = dir.File("QS7 3-60.txt");
+    korrtest::WriteFile(file, text);
+    SpawnResult o = Run({"flash", "--simulate", "--yes", "--firmware", file});
+    EXPECT_EQ(o.status, 1) << o.out << o.err;
+    EXPECT_TRUE(Has(o.out, "The Quorra Series 7 runs QS7 3.60.\n")) << o.out;
+    EXPECT_TRUE(Has(o.err,
+                    "error -1: the new firmware reports itself corrupt\nThe firmware is "
+                    "programmed, but it does not run as sound firmware.\n"))
+        << o.err;
+    EXPECT_FALSE(Has(o.out, "settings reset to factory values; `korrbsl update`")) << o.out;
+}
+
 TEST_F(FlashCli, VerboseLogGoesToTheDataFolderAndToStderr) {
-    SpawnResult o = Run({"flash", "--simulate", "-v"});
+    SpawnResult o = Run({"flash", "--simulate", "--yes", "-v"});
     ASSERT_EQ(o.status, 0) << o.err;
     const std::string line =
         "KorrBSL [sim0, simulated]: BSLConnect connected to device running KorrBSL version 12";
@@ -136,14 +171,14 @@ TEST_F(FlashCli, FailuresExitOneNamingTheCauseAndTheLog) {
 
 TEST_F(FlashCli, FactoryProgramsAnotherProduct) {
     const std::string firmware = std::string(KORR_FIRMWARE_DIR) + "/QE8 2-10.txt";
-    SpawnResult o = Run({"flash", "--simulate", "--firmware", firmware, "--factory"});
+    SpawnResult o = Run({"flash", "--simulate", "--yes", "--firmware", firmware, "--factory"});
     ASSERT_EQ(o.status, 0) << o.out << o.err;
     EXPECT_TRUE(Has(o.out, "Going on anyway (--factory): found Quorra 8 (QE8 3.55)")) << o.out;
     EXPECT_TRUE(Has(o.out, "Programmed QE8 2.10 into the Quorra 8")) << o.out;
 }
 
 TEST_F(FlashCli, SimulatedLinesSaySoAndCarryTheRealDate) {
-    ASSERT_EQ(Run({"flash", "--simulate", "-v"}).status, 0);
+    ASSERT_EQ(Run({"flash", "--simulate", "--yes", "-v"}).status, 0);
     const std::string log = korrtest::ReadFile(LogFile());
     EXPECT_TRUE(Has(log, " - KorrBSL [sim0, simulated]: BSLConnect connected")) << log;
     // Today's date, not the simulator's clock (which starts on 1 December 2026).
@@ -160,7 +195,7 @@ TEST_F(FlashCli, TheHelpNamesTheLogAndAnUnwritableLogIsAWarning) {
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(Has(help.out, LogFile())) << help.out;
     const std::string bad = dir.File("no/such/folder/x.log");
-    SpawnResult o = Run({"flash", "--simulate", "--log", bad});
+    SpawnResult o = Run({"flash", "--simulate", "--yes", "--log", bad});
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_TRUE(Has(o.err, "korrbsl: warning: cannot write the log " + bad)) << o.err;
 }

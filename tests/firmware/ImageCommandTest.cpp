@@ -92,7 +92,7 @@ TEST(ImageCommand, WhatDumpSavesIsReadBack) {
     expected.erase(expected.find(" (built in)"), 11);
     EXPECT_EQ(r.out, expected);
 
-    r = Korrbsl({"flash", "--simulate", "--firmware", saved});
+    r = Korrbsl({"flash", "--simulate", "--yes", "--firmware", saved});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_THAT(r.out, HasSubstr("Programmed QS7 3.60 into the Quorra Series 7"));
 }
