@@ -4,8 +4,10 @@
 #include <string>
 
 #include "app/SettingsFiles.h"
+#include "app/SettingsOrigin.h"
 #include "app/UpdateSession.h"
 #include "instrument/InfoFileLookup.h"
+#include "instrument/InstrumentMissing.h"
 #include "instrument/WholeFile.h"
 #include "serial/Clock.h"
 
@@ -16,20 +18,24 @@ namespace {
 constexpr int kSettingsReadings = 3;
 constexpr int32_t kSettingsUnconfirmed = -30;  // the instrument's replies did not agree
 
+bool Collected(int32_t r) {
+    return r >= 0 || r == -35;  // -35: some settings could not be read, the rest are saved
+}
+
 }  // namespace
 
 int32_t UpdateSession::SaveSettings() {
     if (!deviceInfo_.saveRestore) return 1;
     SetStatus("Saving settings for this " + state_.productName + "...");
-    if (FileExists(state_.settingsFilePath) && LeftFileIsThisInstruments()) {
-        log_->Print(LOG_ERROR, kHostTag,
-                    "The settings file of an unfinished update belongs to this instrument; its "
-                    "settings come back from it");
-        return 1;
+    // Files of updaters before the per-port files are looked at too.
+    std::string left = state_.settingsFilePath;
+    if (!FileExists(left)) left = SharedSettingsPath();
+    if (FileExists(left)) {
+        const int32_t settled = SettleLeftFile(left);
+        if (settled != 0) return settled < 0 ? settled : 1;
     }
-    int32_t r = MoveLeftSettingsAside();
-    if (r < 0) return r;
-    r = SaveAndConfirm();
+    int32_t r = SaveAndConfirm();
+    if (r == -35) return AskAboutMissingSettings();
     if (r >= 0) return r;
     if (!state_.repMode && !state_.factoryMode) {
         Show(Box::SettingsSave);
@@ -40,27 +46,24 @@ int32_t UpdateSession::SaveSettings() {
     return 1;
 }
 
-// A settings file at this point was left by an update that did not finish; the instrument
-// may now hold factory settings, and the file the only copy of its own.
-int32_t UpdateSession::MoveLeftSettingsAside() {
-    const std::string& path = state_.settingsFilePath;
-    std::string moved;
-    const int32_t r = MoveAside(path, WallTime() + LocalUtcOffset(), &moved);
-    if (r == 0) return 1;
+// What could not be read is lost with the erase: the person decides before it happens.
+int32_t UpdateSession::AskAboutMissingSettings() {
+    missingSettings_ = JoinNames(SettingsNotCollected(protocol_));
+    log_->Print(LOG_ERROR, kHostTag, "These settings could not be read and are not saved: %s",
+                missingSettings_.c_str());
     TextArgs a = Args();
-    if (r < 0) {
-        log_->Print(LOG_ERROR, kHostTag, "Could not move the settings file %s aside (%d)",
-                    path.c_str(), r);
-        a.error = r;
-        Show(Box::SettingsMoveFailed, a);
-        return r;
+    a.detail = missingSettings_;
+    if (ui_.PlatformMessageBox(BoxBody(Box::SettingsIncomplete, a),
+                               BoxTitle(Box::SettingsIncomplete, a), kBoxOkCancel) == kAnswerOk) {
+        log_->Print(LOG_ERROR, kHostTag, "Going on without the settings that could not be read");
+        return 1;
     }
-    log_->Print(LOG_ERROR, kHostTag, "Moved the settings file of an unfinished update to %s",
-                moved.c_str());
-    ui_.PointToFile(FileRole::SettingsMovedAside, moved);
-    a.path = moved;
-    Show(Box::SettingsMovedAside, a);
-    return 1;
+    // Nothing was erased: the instrument still holds everything, the file must not pass for
+    // the settings of an unfinished update.
+    std::error_code ec;
+    std::filesystem::remove(state_.settingsFilePath, ec);
+    missingSettings_.clear();
+    return kUpdateCancelled;
 }
 
 // The settings file is the only copy of the instrument's settings once the flash is erased, and
@@ -68,10 +71,13 @@ int32_t UpdateSession::MoveLeftSettingsAside() {
 // twice and kept only when both readings agree.
 int32_t UpdateSession::SaveAndConfirm() {
     int32_t r = kSettingsUnconfirmed;
-    for (int attempt = 0; attempt < kSettingsReadings && r < 0; ++attempt) {
+    for (int attempt = 0; attempt < kSettingsReadings && !Collected(r); ++attempt) {
         r = protocol_.KDSaveInfo(state_.settingsFilePath.c_str());
-        if (r < 0) break;
-        if (InstrumentHoldsTheFile()) return r;
+        if (!Collected(r)) break;
+        if (InstrumentHoldsTheFile()) {
+            RecordOrigin();
+            return r;
+        }
         log_->Print(LOG_ERROR, kHostTag, "Two readings of the settings differ; reading again");
         r = kSettingsUnconfirmed;
     }
@@ -82,25 +88,21 @@ int32_t UpdateSession::SaveAndConfirm() {
     return r;
 }
 
-// A file left by an update that got past the erase holds the instrument's own settings, while
-// the instrument, on its new firmware, may hold only the values that firmware starts with;
-// saving over the file would lose them. The file is this instrument's when the serial numbers
-// agree, or when the instrument runs this updater's firmware with the blank serial number of
-// new firmware (or keeps none at all).
-bool UpdateSession::LeftFileIsThisInstruments() {
-    std::string left, now;
-    const bool read = ReadSettingsBesideFile(&left, &now);
-    protocol_.settingsHeld = false;  // what comes back is the file, not this reading
-    if (!read) return false;
-    auto serial = [](const std::string& text) {
-        return std::string(FindFileValue(text, "sn").value_or(""));
-    };
-    const std::string leftSerial = serial(left), nowSerial = serial(now);
-    if (!leftSerial.empty() && nowSerial == leftSerial) return true;
-    // Without a serial number to go by, an instrument on this updater's firmware is taken to be
-    // the one the unfinished update was working on.
-    const bool blank = nowSerial.find_first_not_of('0') == std::string::npos;
-    return blank && static_cast<uint32_t>(deviceInfo_.version) == state_.updaterFirmwareVersion;
+// The file says where its settings came from, so that a later update can tell whether they
+// are the instrument's own.
+void UpdateSession::RecordOrigin() {
+    std::string text;
+    if (ReadWholeFile(state_.settingsFilePath.c_str(), &text) < 0) return;
+    SettingsOrigin origin;
+    origin.type = DeviceTypeInfo(deviceInfo_.type).code;
+    origin.version = deviceInfo_.versionText;
+    origin.serial = FindFileValue(text, "sn").value_or("");
+    origin.port = state_.portName;
+    origin.time = LocalTimeText(WallTime() + LocalUtcOffset());
+    const int32_t r = WriteWholeFile(state_.settingsFilePath.c_str(), text + OriginLines(origin));
+    if (r < 0) {
+        log_->Print(LOG_ERROR, kHostTag, "Could not add the origin to the settings file (%d)", r);
+    }
 }
 
 // Reads the instrument's settings again and compares them with the settings file.
@@ -113,14 +115,14 @@ bool UpdateSession::InstrumentHoldsTheFile() {
     const int32_t r =
         protocol_.KDConnect(state_.portName.c_str(), kUpdateBaudIndex, kConnectTries, &again);
     std::string saved, now;
-    return r > 0 && ReadSettingsBesideFile(&saved, &now) && saved == now;
+    return r > 0 && ReadSettingsBesideFile(&saved, &now) && WithoutOrigin(saved) == now;
 }
 
 // Reads the instrument's settings as they are now into a scratch file beside the settings file
 // and gives back both texts; the scratch file is removed again.
 bool UpdateSession::ReadSettingsBesideFile(std::string* saved, std::string* now) {
     const std::string scratch = state_.settingsFilePath + ".check";
-    const bool read = protocol_.KDSaveInfo(scratch.c_str()) >= 0 &&
+    const bool read = Collected(protocol_.KDSaveInfo(scratch.c_str())) &&
                       ReadWholeFile(state_.settingsFilePath.c_str(), saved) >= 0 &&
                       ReadWholeFile(scratch.c_str(), now) >= 0;
     std::error_code ec;
@@ -155,12 +157,30 @@ void UpdateSession::HoldNewSerialNumberOnly() {
 void UpdateSession::RestoreSettings() {
     StepProgress(2);
     SetStatus("Restoring settings...");
+    if (!deviceInfo_.saveRestore) {
+        settingsOutcome_ = SettingsOutcome::NotKept;
+        return;
+    }
+    // Settings that were never saved can not come back, whatever is written now.
+    const bool nothingSaved = settingsNotRetrieved_ || noFileOfItsOwn_;
     const bool newNumber = state_.replaceSerialNumber && !state_.newSerialNumber.empty();
     if (settingsNotRetrieved_ && newNumber) HoldNewSerialNumberOnly();
-    if (!deviceInfo_.saveRestore || settingsNotRetrieved_) return;
+    if (settingsNotRetrieved_ || noFileOfItsOwn_) {
+        settingsOutcome_ = SettingsOutcome::NotRestored;
+        return;
+    }
 
     const int32_t r = RestoreAndConfirm(newNumber ? state_.newSerialNumber.c_str() : nullptr);
     restoreSucceeded_ = r >= 0;
+    if (nothingSaved) {
+        settingsOutcome_ = SettingsOutcome::NotRestored;
+    } else if (r >= 0) {
+        settingsOutcome_ =
+            missingSettings_.empty() ? SettingsOutcome::Restored : SettingsOutcome::PartlyRestored;
+    } else {
+        settingsOutcome_ =
+            r == -35 ? SettingsOutcome::PartlyRestored : SettingsOutcome::NotRestored;
+    }
     if (restoreSucceeded_) return;
     TextArgs a = Args();
     a.error = r;

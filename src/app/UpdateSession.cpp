@@ -28,6 +28,20 @@ uint32_t BeepFor(MessageKind kind) {
 
 }  // namespace
 
+const char* SettingsOutcomeName(SettingsOutcome outcome) {
+    switch (outcome) {
+        case SettingsOutcome::NotKept:
+            return "none kept";
+        case SettingsOutcome::Restored:
+            return "restored";
+        case SettingsOutcome::PartlyRestored:
+            return "partly restored";
+        case SettingsOutcome::NotRestored:
+            break;
+    }
+    return "not restored";
+}
+
 uint32_t ElapsedSeconds(uint32_t startMs, uint32_t nowMs) {
     return (nowMs - startMs) / 1000;
 }
@@ -133,7 +147,7 @@ void UpdateSession::SetReplaceSerialNumber(bool on) {
 }
 
 void UpdateSession::SetNewSerialNumber(const std::string& text) {
-    state_.newSerialNumber = text.substr(0, kNewSerialNumberMax);
+    state_.newSerialNumber = text;  // checked whole at Start
 }
 
 bool UpdateSession::ConfirmQuit() {
@@ -187,10 +201,14 @@ void UpdateSession::ShowCalibrationNotice(int deviceType) {
 
 // ---- The frame ----------------------------------------------------------------------------
 
-void UpdateSession::StartRequested() {
+bool UpdateSession::StartRequested() {
+    // A serial number goes into a command line: one that would break it is refused before
+    // anything starts.
+    if (SerialNumberRefused()) return false;
     ui_.SetEnabled(Control::btnStart, false);
     ui_.SetEnabled(Control::btnClose, false);
     ui_.SetEnabled(Control::UpdateFirmware1, false);
+    return true;
 }
 
 int32_t UpdateSession::timerStartTimer() {
@@ -231,7 +249,10 @@ void UpdateSession::ClearLastUpdate() {
     deviceInfo_ = DeviceInfo{};
     settingsNotRetrieved_ = false;
     restoreSucceeded_ = false;
+    noFileOfItsOwn_ = false;
     keptSettings_.clear();
+    settingsOutcome_ = SettingsOutcome::NotRestored;
+    missingSettings_.clear();
 }
 
 void UpdateSession::FinishFailure() {
@@ -287,6 +308,7 @@ void UpdateSession::LeaveUpdating() {
     ui_.SetText(Control::newSNstr, "");
     ui_.SetEnabled(Control::cbCommPort, true);
     ui_.SetBusyCursor(false);
+    settingsLock_.reset();
     state_.updateRunning = false;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/AppState.h"
+#include "app/FileLock.h"
 #include "app/UserInterface.h"
 #include "app/UserTexts.h"
 #include "bsl/KorrBSLHost.h"
@@ -28,6 +29,18 @@ inline constexpr int32_t kUpdateLoaderSilent = -110;
 inline constexpr int32_t kUpdateTooOld = -120;
 inline constexpr int32_t kUpdateWrongDevice = -121;
 inline constexpr int32_t kUpdateBatteryLow = -130;
+inline constexpr int32_t kUpdateSettingsFileBusy = -140;  // another update uses the settings file
+inline constexpr int32_t kUpdateSerialRefused = -11;      // the new serial number can not be sent
+
+// What became of the instrument's settings in the last update.
+enum class SettingsOutcome {
+    NotKept,         // the device type keeps no settings across an update
+    Restored,        // all saved and all back
+    PartlyRestored,  // some did not go back, or some could not be saved
+    NotRestored,     // none went back
+};
+// "restored", "partly restored", "not restored", "none kept".
+const char* SettingsOutcomeName(SettingsOutcome outcome);
 
 class UpdateSession {
   public:
@@ -43,7 +56,8 @@ class UpdateSession {
     bool EraseWarningDue() const;
 
     // Start and Update Firmware: the controls that must not be used until the frame ends.
-    void StartRequested();
+    // False, with a box and nothing started, when the new serial number can not be sent.
+    bool StartRequested();
     // The update frame (what the Start timer runs): window state, timing, final messages.
     int32_t timerStartTimer();
     // The steps of one update; 1 or a negative code.
@@ -82,6 +96,9 @@ class UpdateSession {
     const DeviceInfo& Device() const { return deviceInfo_; }
     // Where the settings ended up when they did not all go back; empty otherwise.
     const std::string& KeptSettingsFile() const { return keptSettings_; }
+    SettingsOutcome SettingsResult() const { return settingsOutcome_; }
+    // The settings that could not be read before the erase, joined; empty when none.
+    const std::string& MissingSettings() const { return missingSettings_; }
 
   private:
     static constexpr uint8_t kUpdateBaudIndex = 2;  // 9600 baud
@@ -95,12 +112,21 @@ class UpdateSession {
     int32_t CheckFirmwareSupported();
     int32_t AskAboutNewerFirmware();
     int32_t CheckBattery();
+    bool SerialNumberRefused();
+    int32_t LockSettingsFile();
     int32_t SaveSettings();
     int32_t SaveAndConfirm();
-    bool LeftFileIsThisInstruments();
+    int32_t AskAboutMissingSettings();
+    void RecordOrigin();
+    int32_t SettleLeftFile(const std::string& left);
+    bool LeftFileIsThisInstruments(const std::string& leftText);
+    bool ChooseToRestore(Box question, const std::string& left, const std::string& leftText);
+    int32_t MoveAsideFile(const std::string& path, const std::string& text);
+    void TakeOverFile(const std::string& left);
+    void ChooseFileForLoader();
+    std::string SharedSettingsPath() const;
     bool InstrumentHoldsTheFile();
     bool ReadSettingsBesideFile(std::string* saved, std::string* now);
-    int32_t MoveLeftSettingsAside();
     int32_t StartLoader();
     int32_t ProgramFlash();
     int32_t Reconnect();
@@ -145,7 +171,11 @@ class UpdateSession {
     DeviceInfo deviceInfo_;
     bool settingsNotRetrieved_ = false;
     bool restoreSucceeded_ = false;
+    bool noFileOfItsOwn_ = false;  // the loader case found files, none of them tied to it
     std::string keptSettings_;
+    SettingsOutcome settingsOutcome_ = SettingsOutcome::NotRestored;
+    std::string missingSettings_;
+    std::unique_ptr<FileLock> settingsLock_;
     uint32_t startTime_ = 0;
     int32_t result_ = 0;
 };

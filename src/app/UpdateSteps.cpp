@@ -53,12 +53,15 @@ Box PortFailureBox(int32_t error) {
 }  // namespace
 
 int32_t UpdateSession::UpdateInstrument() {
-    int32_t r = Connect();
+    int32_t r = LockSettingsFile();
+    if (r < 0) return r;
+    r = Connect();
     if (r < 0 && !LoaderListening(r)) return r;
     StepProgress(2);
     if (LoaderListening(r)) {
         // An earlier update stopped inside the loader: its settings are in the file it left.
         FillDeviceInfo(host_.image.type, kLoaderVersionUnknown, 0, &deviceInfo_);
+        ChooseFileForLoader();
     } else {
         if ((r = CheckDeviceType()) < 0) return r;
         if ((r = CheckFirmwareSupported()) < 0) return r;

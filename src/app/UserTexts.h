@@ -1,6 +1,6 @@
 #pragma once
 // Every text the updater shows a person, as data: a title, a kind and a template whose
-// {caption}, {product}, {port}, {device}, {version}, {error}, {file} and {path} are filled in
+// {caption}, {product}, {port}, {device}, {version}, {error}, {file}, {path}, {detail} and {time} are filled in
 // when the box is shown.
 
 #include <cstdint>
@@ -26,6 +26,12 @@ enum class Box {
     SettingsSave,
     SettingsMoveFailed,
     SettingsMovedAside,
+    SettingsIncomplete,
+    LeftSettingsQuestion,
+    LeftSettingsLoaderQuestion,
+    LeftSettingsNotRestored,
+    SettingsFileBusy,
+    SerialNumberRefused,
     LoaderMissing,
     LoaderSilent,
     InfoEraseError,
@@ -74,6 +80,8 @@ struct TextArgs {
     std::string path = {};
     std::string version = {};
     int32_t error = 0;
+    std::string detail = {};  // what a box explains: the settings missing, a file's origin...
+    std::string time = {};    // when a settings file was saved
 };
 
 const BoxText& FindBox(Box box);
