@@ -182,11 +182,17 @@ int32_t UpdateSession::MoveAsideFile(const std::string& path, const std::string&
 
 // The instrument waits in its loader: its flash was erased, so its settings can only be in a
 // file an unfinished update left. The only such file of the product is its own; among several,
-// nothing says which.
+// nothing says which. Without one, a file that an update moved aside (while another instrument
+// was on the port) may be its own: a person decides.
 void UpdateSession::ChooseFileForLoader() {
     std::vector<std::string> files;
     for (const std::string& f : LeftSettingsFiles(state_.dataFolder, state_.productName)) {
         if (f == state_.settingsFilePath || !InUseElsewhere(f)) files.push_back(f);
+    }
+    bool asideOnly = false;
+    if (files.empty()) {
+        files = AsideSettingsFiles(state_.dataFolder, state_.productName);
+        asideOnly = true;
     }
     if (files.empty()) return;  // the restore reports the missing file
     std::string candidate = files.front();
@@ -194,7 +200,7 @@ void UpdateSession::ChooseFileForLoader() {
         if (f == state_.settingsFilePath) candidate = f;
     }
     std::string text;
-    if (files.size() > 1) {
+    if (files.size() > 1 || asideOnly) {
         ReadWholeFile(candidate.c_str(), &text);
         if (!ChooseToRestore(Box::LeftSettingsLoaderQuestion, candidate, text)) {
             noFileOfItsOwn_ = true;

@@ -102,18 +102,16 @@ std::string SharedSettingsFileName(const std::string& product) {
     return product + std::string(kSettingsTail);
 }
 
-std::vector<std::string> LeftSettingsFiles(const std::string& folder,
-                                           const std::string& product) {
+namespace {
+
+// The regular files of the folder whose names pass, newest first.
+template <typename Pass>
+std::vector<std::string> FilesNewestFirst(const std::string& folder, Pass&& pass) {
     std::vector<std::pair<fs::file_time_type, std::string>> found;
     std::error_code ec;
-    const std::string head = product + ".";
     for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) {
-        const std::string name = e.path().filename().string();
-        const bool shared = name == SharedSettingsFileName(product);
-        const bool perPort = name.rfind(head, 0) == 0 && EndsWith(name, kSettingsTail) &&
-                             name.size() > head.size() + kSettingsTail.size();
         std::error_code fileEc;
-        if ((!shared && !perPort) || !e.is_regular_file(fileEc)) continue;
+        if (!pass(e.path().filename().string()) || !e.is_regular_file(fileEc)) continue;
         found.emplace_back(e.last_write_time(fileEc), e.path().string());
     }
     std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
@@ -122,6 +120,30 @@ std::vector<std::string> LeftSettingsFiles(const std::string& folder,
     std::vector<std::string> paths;
     for (auto& [time, path] : found) paths.push_back(std::move(path));
     return paths;
+}
+
+}  // namespace
+
+std::vector<std::string> LeftSettingsFiles(const std::string& folder,
+                                           const std::string& product) {
+    const std::string head = product + ".";
+    return FilesNewestFirst(folder, [&](const std::string& name) {
+        if (name == SharedSettingsFileName(product)) return true;
+        return name.rfind(head, 0) == 0 && EndsWith(name, kSettingsTail) &&
+               name.size() > head.size() + kSettingsTail.size();
+    });
+}
+
+std::vector<std::string> AsideSettingsFiles(const std::string& folder,
+                                            const std::string& product) {
+    // "<product>[.<port>].settings.<yyyy-mm-dd_hh-mm-ss>[-n].txt"
+    const std::string head = product + ".";
+    return FilesNewestFirst(folder, [&](const std::string& name) {
+        const size_t stamp = name.rfind(".settings.");
+        return name.rfind(head, 0) == 0 && stamp != std::string::npos && stamp + 1 >= head.size() &&
+               EndsWith(name, ".txt") && !EndsWith(name, kSettingsTail) &&
+               name.size() > stamp + 10 && name[stamp + 10] >= '0' && name[stamp + 10] <= '9';
+    });
 }
 
 }  // namespace korr

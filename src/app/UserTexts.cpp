@@ -89,7 +89,7 @@ constexpr BoxText kBoxes[] = {
      "Click CANCEL to keep that file aside and save this {product}'s own settings."},
     {Box::LeftSettingsLoaderQuestion, "Settings Of Another Update", MessageKind::Warning,
      "Your {product} is waiting in its firmware loader, so its settings can only come from a "
-     "file, and unfinished updates left more than one. Nothing shows which is its own.\n"
+     "file that an unfinished update left, and nothing shows which file is its own.\n"
      "The newest was saved at {time} from the instrument on {detail}:\n\"{path}\"\n\n"
      "Click OK to restore those settings into this {product}.\n"
      "Click CANCEL to restore none of them; the files are kept."},
