@@ -40,7 +40,8 @@ std::string SerialNumberProblem(std::string_view number) {
                    "; only letters, digits and - _ . / + # : are allowed";
         }
     }
-    if (number.front() == '-') return "it starts with '-', which the instrument takes for an option";
+    if (number.front() == '-')
+        return "it starts with '-', which the instrument takes for an option";
     return {};
 }
 

@@ -124,8 +124,7 @@ std::vector<std::string> FilesNewestFirst(const std::string& folder, Pass&& pass
 
 }  // namespace
 
-std::vector<std::string> LeftSettingsFiles(const std::string& folder,
-                                           const std::string& product) {
+std::vector<std::string> LeftSettingsFiles(const std::string& folder, const std::string& product) {
     const std::string head = product + ".";
     return FilesNewestFirst(folder, [&](const std::string& name) {
         if (name == SharedSettingsFileName(product)) return true;
@@ -134,8 +133,7 @@ std::vector<std::string> LeftSettingsFiles(const std::string& folder,
     });
 }
 
-std::vector<std::string> AsideSettingsFiles(const std::string& folder,
-                                            const std::string& product) {
+std::vector<std::string> AsideSettingsFiles(const std::string& folder, const std::string& product) {
     // "<product>[.<port>].settings.<yyyy-mm-dd_hh-mm-ss>[-n].txt"
     const std::string head = product + ".";
     return FilesNewestFirst(folder, [&](const std::string& name) {

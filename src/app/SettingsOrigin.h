@@ -46,7 +46,6 @@ std::string SharedSettingsFileName(const std::string& product);
 // files and the shared one; files moved aside are not among them), newest first.
 std::vector<std::string> LeftSettingsFiles(const std::string& folder, const std::string& product);
 // The settings files of this product that updates moved aside, newest first.
-std::vector<std::string> AsideSettingsFiles(const std::string& folder,
-                                            const std::string& product);
+std::vector<std::string> AsideSettingsFiles(const std::string& folder, const std::string& product);
 
 }  // namespace korr

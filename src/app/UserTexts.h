@@ -1,7 +1,7 @@
 #pragma once
 // Every text the updater shows a person, as data: a title, a kind and a template whose
-// {caption}, {product}, {port}, {device}, {version}, {error}, {file}, {path}, {detail} and {time} are filled in
-// when the box is shown.
+// {caption}, {product}, {port}, {device}, {version}, {error}, {file}, {path}, {detail} and {time}
+// are filled in when the box is shown.
 
 #include <cstdint>
 #include <string>

@@ -136,8 +136,8 @@ std::string SettingsEnding(const korr::UpdateSession& session) {
             return "; it keeps no settings across an update.";
         case korr::SettingsOutcome::PartlyRestored:
             if (!missing.empty()) {
-                return "; some of its settings could not be saved and are lost (" + missing +
-                       ")" + (kept.empty() ? "." : "; the settings file is kept in " + kept + ".");
+                return "; some of its settings could not be saved and are lost (" + missing + ")" +
+                       (kept.empty() ? "." : "; the settings file is kept in " + kept + ".");
             }
             return "; its settings did not all go back" +
                    (kept.empty() ? std::string(".") : " and are kept in " + kept + ".");
@@ -158,8 +158,8 @@ void ReportResult(const UpdateOptions& o, korr::UpdateSession& session, int32_t 
             .Add("meaning", result >= 0 ? std::string("updated") : ResultMeaning(result))
             .Add("seconds", int64_t{seconds})
             .Add("log", state.errorLogPath)
-            .Add("settings", result >= 0 ? korr::SettingsOutcomeName(session.SettingsResult())
-                                         : "not restored")
+            .Add("settings",
+                 result >= 0 ? korr::SettingsOutcomeName(session.SettingsResult()) : "not restored")
             .Add("settings-kept", session.KeptSettingsFile())
             .Add("settings-missing", session.MissingSettings())
             .Write(stdout);

@@ -144,26 +144,36 @@ TEST(LeftSettings, TheFileRecordsItsOrigin) {
 }
 
 // In its loader the instrument has nothing of its own left: the one file is its own; among
-// several, nothing says which, and none goes back unless a person picks it.
+// several, or with only a file an update moved aside, nothing says which, and none goes back
+// unless a person picks it.
 TEST(LeftSettings, AnInstrumentInItsLoaderTakesTheOnlyFileOrAsks) {
+    const char* const kOtherPort = "Quorra Series 7.ttyUSB3.settings.txt";
+    const char* const kMovedAside = "Quorra Series 7.sim0.settings.2026-11-30_10-00-00.txt";
     struct Case {
         const char* name;
-        bool secondFile;
+        const char* leftIn;  // null: the rig's own port's file
+        const char* third;   // another file beside it
         LeftSettingsChoice choice;
         bool asked, restored;
     } cases[] = {
-        {"the only file, from another port", false, LeftSettingsChoice::KeepAside, false, true},
-        {"two files, nobody to ask", true, LeftSettingsChoice::KeepAside, false, false},
-        {"two files, asked", true, LeftSettingsChoice::Ask, true, true},
+        {"the only file, from another port", kOtherPort, nullptr, LeftSettingsChoice::KeepAside,
+         false, true},
+        {"two files, nobody to ask", nullptr, kOtherPort, LeftSettingsChoice::KeepAside, false,
+         false},
+        {"two files, asked", nullptr, kOtherPort, LeftSettingsChoice::Ask, true, true},
+        {"moved aside, nobody to ask", kMovedAside, nullptr, LeftSettingsChoice::KeepAside, false,
+         false},
+        {"moved aside, asked", kMovedAside, nullptr, LeftSettingsChoice::Ask, true, true},
     };
     const std::string left = AnotherQs7sFile();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         UpdateRig rig;
         rig.target.Target().RunLoader(korrsim::BslLoader::State::Waiting);
-        const std::string elsewhere = rig.dir.File("Quorra Series 7.ttyUSB3.settings.txt");
-        korrtest::WriteFile(c.secondFile ? rig.SettingsPath() : elsewhere, left);
-        if (c.secondFile) korrtest::WriteFile(elsewhere, "the settings of a third\r\n");
+        const std::string leftPath =
+            c.leftIn != nullptr ? rig.dir.File(c.leftIn) : rig.SettingsPath();
+        korrtest::WriteFile(leftPath, left);
+        if (c.third != nullptr) korrtest::WriteFile(rig.dir.File(c.third), "a third's\r\n");
         rig.Session().State().leftSettingsChoice = c.choice;
         ASSERT_EQ(rig.Run(), 1);
         EXPECT_EQ(FindTitle(rig, "Settings Of Another Update") != nullptr, c.asked);
@@ -171,9 +181,11 @@ TEST(LeftSettings, AnInstrumentInItsLoaderTakesTheOnlyFileOrAsks) {
         EXPECT_EQ(rig.Session().SettingsResult(),
                   c.restored ? SettingsOutcome::Restored : SettingsOutcome::NotRestored);
         if (!c.restored) {
-            EXPECT_NE(FindTitle(rig, "Settings Not Restored"), nullptr);
-            EXPECT_TRUE(fs::exists(rig.SettingsPath()));
-            EXPECT_EQ(rig.Session().KeptSettingsFile(), rig.SettingsPath());
+            const korrtest::ShownBox* box = FindTitle(rig, "Settings Not Restored");
+            ASSERT_NE(box, nullptr);
+            EXPECT_NE(box->text.find(leftPath), std::string::npos);
+            EXPECT_EQ(korrtest::ReadFile(leftPath), left);
+            EXPECT_EQ(rig.Session().KeptSettingsFile(), leftPath);
         }
     }
 }

@@ -84,7 +84,8 @@ class BenchRun {
         setup.dataFolder = folder_.Path();
         setup.portName = target_.Port();
         session_.emplace(ui_, setup, log_.get());
-        session_->Host().image.type = static_cast<uint8_t>(korrsim::FindInstrumentType(kType)->number);
+        session_->Host().image.type =
+            static_cast<uint8_t>(korrsim::FindInstrumentType(kType)->number);
         ui_.answerer = [this](const std::string& title, const std::string& text) {
             return Answer(title, text);
         };
@@ -186,8 +187,9 @@ class BenchRun {
         }
         if (now != u.before && !KeptAndNamed(u)) {
             result_.outcome = Outcome::SettingsLost;
-            result_.details = std::string(u.name) + "'s settings are gone and no message names a "
-                                                    "file that keeps them";
+            result_.details = std::string(u.name) +
+                              "'s settings are gone and no message names a "
+                              "file that keeps them";
             return false;
         }
         return true;

@@ -1,5 +1,4 @@
 #include "campaign/CampaignRun.h"
-#include "campaign/CampaignSupport.h"
 
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "app/UpdateSession.h"
+#include "campaign/CampaignSupport.h"
 #include "core/Random.h"
 #include "firmware/ImageSegments.h"
 #include "host/SimUpdateTarget.h"

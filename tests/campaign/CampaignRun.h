@@ -9,13 +9,13 @@
 namespace korrcampaign {
 
 enum class Outcome {
-    FirstTry,      // updated at the first try
-    Recovered,     // the first run failed with a clear error, a retry updated it
-    NotRecovered,  // no retry brought the instrument back
-    SettingsLost,  // updated, but its settings are not what they were (and no file kept them)
+    FirstTry,         // updated at the first try
+    Recovered,        // the first run failed with a clear error, a retry updated it
+    NotRecovered,     // no retry brought the instrument back
+    SettingsLost,     // updated, but its settings are not what they were (and no file kept them)
     WrongInstrument,  // an instrument ended with another instrument's settings
-    Unclear,       // a run failed without exactly one error box, or claimed a success it had not
-    Hang,          // virtual time ran past any sensible bound
+    Unclear,          // a run failed without exactly one error box, or claimed a success it had not
+    Hang,             // virtual time ran past any sensible bound
 };
 
 struct SeedResult {

@@ -164,6 +164,5 @@ int main(int argc, char** argv) {
     Tally t;
     for (uint64_t s = first; s < first + seeds; ++s) Count(t, s);
     PrintTable(t);
-    return t.notRecovered + t.settingsLost + t.wrongInstrument + t.unclear + t.crashes == 0 ? 0
-                                                                                          : 1;
+    return t.notRecovered + t.settingsLost + t.wrongInstrument + t.unclear + t.crashes == 0 ? 0 : 1;
 }
