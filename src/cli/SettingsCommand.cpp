@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "app/SerialNumberRule.h"
 #include "cli/ErrorText.h"
 #include "cli/PortAccess.h"
 #include "device/DeviceTypes.h"
@@ -96,6 +97,13 @@ int RunSave(const SettingsOptions& o, CommandLog& commandLog) {
 }
 
 int RunRestore(const SettingsOptions& o, CommandLog& commandLog) {
+    // The number goes to the device inside a command line, as the update's does.
+    if (!o.newSerial.empty()) {
+        const std::string problem = korr::SerialNumberProblem(o.newSerial);
+        if (!problem.empty()) {
+            return ReportUsageError("settings restore", "--new-serial is refused: " + problem);
+        }
+    }
     std::string text;
     if (int32_t r = korr::ReadWholeFile(o.file.c_str(), &text); r < 0) return Fail(r);
     korr::Korr_protocol kp(commandLog.Log());  // holds no settings: the restore reads the file
