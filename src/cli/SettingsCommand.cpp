@@ -15,6 +15,7 @@
 #include "device/DeviceTypes.h"
 #include "instrument/InfoFile.h"
 #include "instrument/InfoFileLookup.h"
+#include "instrument/InstrumentMissing.h"
 #include "instrument/Korr_protocol.h"
 #include "instrument/WholeFile.h"
 #include "log/KorrLog.h"
@@ -91,6 +92,14 @@ int RunSave(const SettingsOptions& o, CommandLog& commandLog) {
     if (!Connect(kp, o.port, &info, commandLog, &status)) return status;
     const int32_t r = kp.KDSaveInfo(o.file.c_str());
     kp.KDDisconnect(false);
+    if (r == -35) {
+        // The file holds the rest; what it lacks must not go unnoticed.
+        std::fprintf(stderr,
+                     "saved the settings of the %s to %s without these, which could not "
+                     "be read: %s\n",
+                     info.displayName, o.file.c_str(),
+                     korr::JoinNames(korr::SettingsNotCollected(kp)).c_str());
+    }
     if (r < 0) return Fail(r);
     std::printf("saved the settings of the %s to %s\n", info.displayName, o.file.c_str());
     return kExitOk;
