@@ -1,14 +1,18 @@
 // File menu: open a TI-Text firmware file in place of the built-in image, and save the image.
 #include <filesystem>
 
+#include "app/ImageTexts.h"
 #include "app/UpdateSession.h"
+#include "firmware/TIText.h"
 
 namespace korr {
 
 namespace {
 
-Box LoadFailureBox(int32_t result) {
-    if (result == -100) return Box::FileNotFirmware;
+Box LoadFailureBox(int32_t result, const TITextStop& stop) {
+    if (result == kNotTIText) {
+        return stop.fault == TITextFault::NotTIText ? Box::FileNotFirmware : Box::FileNotFirmwareAt;
+    }
     if (result == -60) return Box::FileOutOfMemory;
     return Box::FileOpenFailed;
 }
@@ -32,10 +36,13 @@ int32_t UpdateSession::OpenFirmwareFile(const std::string& path) {
     if (RefuseWhileUpdating()) return kUpdateCancelled;
     TextArgs a = Args();
     a.file = ShortName(path);
-    const int32_t r = host_.BSLLoadTIFile(path.c_str());
+    TITextStop stop;
+    const int32_t r = host_.BSLLoadTIFile(path.c_str(), &stop);
     if (r < 0) {
         a.error = r;
-        Show(LoadFailureBox(r), a);
+        if (r == kNotTIText)
+            a.detail = "line " + std::to_string(stop.line) + ": " + TITextStopText(stop);
+        Show(LoadFailureBox(r, stop), a);
         return r;
     }
     FirmwareImage& image = host_.image;

@@ -109,6 +109,7 @@ class UpdateSession {
     int32_t ReportConnectFailure(int32_t result);
     int32_t ProbeForLoader(int32_t connectResult);
     int32_t CheckDeviceType();
+    int32_t CheckImageFits();
     int32_t CheckFirmwareSupported();
     int32_t AskAboutNewerFirmware();
     int32_t CheckBattery();

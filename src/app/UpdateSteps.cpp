@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <string>
 
+#include "app/ImageTexts.h"
 #include "app/UpdateSession.h"
 #include "device/DeviceIdentification.h"
 #include "serial/Clock.h"
@@ -61,9 +62,11 @@ int32_t UpdateSession::UpdateInstrument() {
     if (LoaderListening(r)) {
         // An earlier update stopped inside the loader: its settings are in the file it left.
         FillDeviceInfo(host_.image.type, kLoaderVersionUnknown, 0, &deviceInfo_);
+        if ((r = CheckImageFits()) < 0) return r;
         ChooseFileForLoader();
     } else {
         if ((r = CheckDeviceType()) < 0) return r;
+        if ((r = CheckImageFits()) < 0) return r;
         if ((r = CheckFirmwareSupported()) < 0) return r;
         if ((r = AskAboutNewerFirmware()) < 0) return r;
         if ((r = CheckBattery()) < 0) return r;
@@ -138,6 +141,28 @@ int32_t UpdateSession::CheckDeviceType() {
         return kUpdateWrongDevice;
     }
     return Ask(Box::WrongDevice, kFactoryOverride) ? 1 : kUpdateWrongDevice;
+}
+
+// The image must fit the memory the loader will be asked to erase before anything is erased:
+// one that does not fit would stop half-way and leave an instrument that cannot start.
+int32_t UpdateSession::CheckImageFits() {
+    const TargetMemory memory{.flashStart = deviceInfo_.flashStart,
+                              .flashEnd = deviceInfo_.flashEnd,
+                              .infoStart = deviceInfo_.infoStart,
+                              .infoSegments = deviceInfo_.infoSegments,
+                              .infoSegmentSize = deviceInfo_.infoSegmentSize,
+                              .fiveDigit = deviceInfo_.twentyBitAddresses != 0};
+    ImageFitProblem problem;
+    const int32_t r = CheckImageFit(host_.image, memory, &problem);
+    if (r == 1) return 1;
+    TextArgs a = Args();
+    a.file = host_.image.name;
+    a.detail = r == kImageDoesNotFit ? ImageFitText(problem, memory, deviceInfo_.displayName)
+                                     : "out of memory";
+    log_->Print(LOG_ERROR, kHostTag, "UpdateInstrument: the image %s does not fit: %s",
+                host_.image.name, a.detail.c_str());
+    Show(Box::ImageDoesNotFit, a);
+    return r;
 }
 
 int32_t UpdateSession::CheckFirmwareSupported() {

@@ -159,6 +159,9 @@ constexpr BoxText kBoxes[] = {
     {Box::FileNotFirmware, "File Error", MessageKind::Error,
      "The file \"{file}\" is not a valid firmware file.\n"
      "Please choose a new firmware file to open."},
+    {Box::FileNotFirmwareAt, "File Error", MessageKind::Error,
+     "The file \"{file}\" is not a valid firmware file:\n{detail}.\n"
+     "Please choose a new firmware file to open."},
     {Box::FileOutOfMemory, "File Error", MessageKind::Error,
      "The {caption} ran out of memory opening \"{file}\".\n"
      "Please restart this application and try again."},
@@ -168,6 +171,9 @@ constexpr BoxText kBoxes[] = {
      "The {caption} could not detirmine the instrument type\nfrom the file name \"{file}\".\n\n"
      "Instrument type set to the default (for this build): \"{device}\"."},
     {Box::DumpFailed, "Error", MessageKind::Warning, "Error saving firmware image: {error}"},
+    {Box::ImageDoesNotFit, "Firmware Does Not Fit", MessageKind::Error,
+     "The firmware \"{file}\" does not fit your {device}:\n{detail}.\n\n"
+     "The {caption} erased nothing. Please choose a firmware file made for the {device}."},
     {Box::BusyUpdating, "Update Running", MessageKind::Warning,
      "The {caption} is updating your {product}.\n"
      "Firmware files can be opened or saved once the update has finished."},

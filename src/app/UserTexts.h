@@ -53,10 +53,12 @@ enum class Box {
     LaunchCorruptImage,
     LaunchOther,
     FileNotFirmware,
+    FileNotFirmwareAt,
     FileOutOfMemory,
     FileOpenFailed,
     FileNameError,
     DumpFailed,
+    ImageDoesNotFit,
     BusyUpdating,
     CalibrateThermion,
     CalibrateCZ40,
@@ -79,9 +81,9 @@ struct TextArgs {
     std::string file = {};
     std::string path = {};
     std::string version = {};
+    std::string detail = {};  // what exactly is wrong, where a box says it
     int32_t error = 0;
-    std::string detail = {};  // what a box explains: the settings missing, a file's origin...
-    std::string time = {};    // when a settings file was saved
+    std::string time = {};  // when a settings file was saved
 };
 
 const BoxText& FindBox(Box box);

@@ -4,6 +4,7 @@
 
 #include "bsl/KorrBSLHost.h"
 #include "common/FixedText.h"
+#include "firmware/ImageFit.h"
 #include "serial/Clock.h"
 
 namespace korr {
@@ -14,14 +15,11 @@ constexpr const char* kTag = "KorrBSL";
 constexpr uint32_t kRetryPauseMs = 175;
 constexpr uint32_t kVectorPauseMs = 50;
 constexpr uint32_t kSegmentSize = 512;
-constexpr uint32_t kProgressEvery = 10;       // erase progress every 10 segments
-constexpr uint32_t kLoaderAreaStart = 64000;  // 0xFA00: the loader's own flash up to 0xFFFF
-constexpr uint32_t kLoaderAreaEnd = 0xFFFF;
-constexpr uint32_t kAboveLoaderArea = 0x10000;
+constexpr uint32_t kProgressEvery = 10;  // erase progress every 10 segments
 constexpr uint32_t kAddressDigits = 5;
 
 bool InLoaderArea(uint32_t address) {
-    return address >= kLoaderAreaStart && address <= kLoaderAreaEnd;
+    return address >= kLoaderFlashStart && address <= kLoaderFlashEnd;  // 64000 to 0xFFFF
 }
 
 int HexValue(char c) {
@@ -127,8 +125,7 @@ int32_t KorrBSLHost::BSLEraseFlash(uint32_t start, uint32_t end, bool fiveDigit)
             return BSLCommand('X', &address, 1, '\r', reply, &elapsed, fiveDigit);
         });
         if (result < 0) break;
-        address += kSegmentSize;
-        if (InLoaderArea(address)) address = kAboveLoaderArea;  // the loader's flash stays
+        address = NextFlashErase(address);  // the loader's own flash stays
     }
     ReportProgress(*this, total, total, 2, 'X');
 

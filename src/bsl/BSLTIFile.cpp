@@ -87,6 +87,10 @@ void ReplaceImage(FirmwareImage& image, const char* path, TITextContents& loaded
 }  // namespace
 
 int32_t KorrBSLHost::BSLLoadTIFile(const char* path) {
+    return BSLLoadTIFile(path, nullptr);
+}
+
+int32_t KorrBSLHost::BSLLoadTIFile(const char* path, TITextStop* stop) {
     const uint32_t start = TickMs();
     if (path == nullptr) return -10;
     errno = 0;
@@ -101,10 +105,13 @@ int32_t KorrBSLHost::BSLLoadTIFile(const char* path) {
     std::string contents;
     int32_t r = ReadAll(f.get(), contents);
     f.reset();
-    if (r == 1 && !LooksLikeTIText(contents)) return kNotTIText;  // quietly: not TI-Text at all
-
+    TITextStop where;
     TITextContents loaded;
-    if (r == 1) r = ParseTIText(contents, loaded);
+    if (r == 1) r = ParseTIText(contents, loaded, &where);
+    if (stop != nullptr) *stop = where;
+    // Quietly: a file that fails the first look is not TI-Text at all.
+    if (r == kNotTIText && where.fault == TITextFault::NotTIText) return r;
+
     if (r == 1) {
         ReplaceImage(image, path, loaded);
         if (log)
@@ -113,6 +120,8 @@ int32_t KorrBSLHost::BSLLoadTIFile(const char* path) {
     } else if (log && r == kNotTIText) {
         log->Print(LOG_INFO, kTag, "BSLLoadTIFile: file %s is not a valid TI-Text file (%d ms)",
                    path, Elapsed(start));
+        log->Print(LOG_INFO, kTag, "BSLLoadTIFile stopped reading at line %u",
+                   static_cast<unsigned>(where.line));
     } else if (log) {
         log->Print(LOG_ERROR, kTag, "BSLLoadTIFile failed with error %d (%d ms)", r,
                    Elapsed(start));

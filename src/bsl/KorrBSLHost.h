@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "firmware/FirmwareImage.h"
+#include "firmware/TIText.h"
 #include "log/KorrLog.h"
 #include "serial/KorrSerial.h"
 
@@ -54,6 +55,8 @@ class KorrBSLHost {
 
     // TI-Text files.
     int32_t BSLLoadTIFile(const char* path);
+    // The same; for a file that is not valid TI-Text, `stop` (when given) says where and why.
+    int32_t BSLLoadTIFile(const char* path, TITextStop* stop);
     int32_t BSLWriteTIFile(const char* path);
     int32_t BSLWriteStandardTIFile(const char* path);
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "app/ImageTexts.h"
 #include "bsl/KorrBSLHost.h"
 #include "cli/DataFolder.h"
 #include "cli/ErrorText.h"
@@ -14,6 +15,7 @@
 #include "cli/PortAccess.h"
 #include "cli/ProgressBar.h"
 #include "device/DeviceTypes.h"
+#include "firmware/ImageFit.h"
 #include "host/SimInstrument.h"
 #include "log/KorrLog.h"
 #include "serial/Clock.h"
@@ -83,6 +85,7 @@ constexpr CodeText kCodeTexts[] = {
     {.code = -60, .text = "out of memory"},
     {.code = -100, .text = "not a valid TI-Text firmware file"},
     {.code = -101, .text = "the built-in firmware image is damaged"},
+    {.code = -103, .text = "the firmware image does not fit the instrument"},
     {.code = -110, .text = "unable to connect to the firmware loader"},
     {.code = -112, .text = "the instrument does not have a working firmware loader"},
 };
@@ -129,9 +132,20 @@ std::string Meaning(int32_t code, Step step) {
                                              : "an unexpected result of the loader");
 }
 
+// An image the loader could not take: sending it again fails the same way.
+bool ImageRefusedAtUpload(int32_t code, Step step) {
+    return step == Step::Upload && (code == -10 || code == -11);
+}
+
 int Fail(int32_t code, Step step) {
     ReportError(code, Meaning(code, step).c_str());
-    std::fprintf(stderr, "%s\n", Left(step));
+    if (ImageRefusedAtUpload(code, step)) {
+        std::fprintf(stderr,
+                     "The instrument's firmware is erased and it cannot start: the same image "
+                     "fails the same way, program one that fits it with --firmware.\n");
+    } else {
+        std::fprintf(stderr, "%s\n", Left(step));
+    }
     return kExitFailed;
 }
 
@@ -177,6 +191,24 @@ std::string Mismatch(const FoundDevice& found, const korr::FirmwareImage& image,
                DescribeFound(found);
     }
     return "";
+}
+
+// An image that does not fit the type's memory is refused before anything is sent: erasing
+// first would leave an instrument that cannot start. No option overrides this.
+int CheckFit(korr::KorrLog* log, const korr::FirmwareImage& image, const korr::DeviceTypeRow& row) {
+    const korr::TargetMemory memory = korr::TargetMemoryOf(row);
+    korr::ImageFitProblem problem;
+    const int32_t r = korr::CheckImageFit(image, memory, &problem);
+    if (r == 1) return kExitOk;
+    if (r != korr::kImageDoesNotFit) return Fail(r, Step::Image);
+    const std::string why = korr::ImageFitText(problem, memory, row.displayName);
+    if (log != nullptr) {
+        log->Print(korr::LOG_ERROR, kTag, "Update refused: the image %s does not fit: %s",
+                   image.name, why.c_str());
+    }
+    return ReportFailure(std::string("not programming: the firmware ") + image.name +
+                         " does not fit the " + row.displayName + ": " + why +
+                         ". Nothing was erased");
 }
 
 // Tells what answers on the port and whether the update may go on; kExitOk when it may.
@@ -285,6 +317,7 @@ int RunFlash(const FlashOptions& o, CommandLog& commandLog) {
                                     : "unknown device type \"" + o.deviceType + "\"");
     }
     const korr::DeviceTypeRow& row = korr::DeviceTypeInfo(type);
+    if (int status = CheckFit(log, host.image, row); status != kExitOk) return status;
 
     std::string port = o.port;
     if (o.simulate) {

@@ -3,14 +3,17 @@
 //
 //   korr_embed_firmware <TI-Text file> <device type> <output .cpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 
 #include "device/DeviceTypes.h"
 #include "firmware/EmbeddedImage.h"
+#include "firmware/ImageFit.h"
 #include "firmware/ImageName.h"
 #include "firmware/TIText.h"
 
@@ -88,6 +91,13 @@ int main(int argc, char** argv) {
     korr::TITextContents image;
     if (korr::ParseTIText(contents, image) != 1) return Fail("not a valid TI-Text file", input);
     if (image.text.empty()) return Fail("no data in", input);
+    // The build installs this image without asking: it must fit its device type's memory.
+    korr::FirmwareImage fit;
+    fit.text = image.text;
+    std::copy(std::begin(image.vectors), std::end(image.vectors), fit.vectors);
+    if (korr::CheckImageFit(fit, korr::TargetMemoryOf(korr::DeviceTypeInfo(type)), nullptr) != 1) {
+        return Fail("the image does not fit the memory of its device type", input);
+    }
 
     const korr::ImageIdentity id = korr::IdentityFromPath(input);
     if (std::string(id.name).size() >= korr::kEmbeddedNameCapacity) {

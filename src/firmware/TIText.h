@@ -30,11 +30,42 @@ struct TITextContents {
 // The contents end at the first NUL, as a file read into a C string would.
 bool LooksLikeTIText(std::string_view contents);
 
+// Why a file is not valid TI-Text. Beyond the quick test, every token is read: a data byte is
+// exactly two hex digits, an address line is '@' and hex digits, no byte is given twice, and
+// nothing but blank space follows the 'q'.
+enum class TITextFault : uint8_t {
+    None,
+    NotTIText,        // no '@' at the start, or no 'q' anywhere (the quick test)
+    BadAddress,       // an address line that is not '@' and hex digits
+    AddressTooHigh,   // an address, or data, beyond what five hex digits can name
+    OddAddress,       // a section starting at an odd address
+    NoDataLine,       // no line feed after the address
+    BadToken,         // a data token that is not two hex digits
+    Overlap,          // data at addresses that earlier data already gave
+    VectorsCutShort,  // a vector section ending inside a word
+    VectorsPastEnd,   // a vector section running past 0xFFFE
+    NoVectors,        // no vector section
+    NoEnd,            // no 'q' line
+    AfterEnd,         // something other than blank space after the 'q'
+};
+
+// Where reading a file stopped and why; `token` is the text found there (cut to 16 characters)
+// and `address` the byte address it concerns, where that tells more.
+struct TITextStop {
+    TITextFault fault = TITextFault::None;
+    size_t offset = 0;
+    uint32_t line = 0;  // the line holding `offset`, counting from 1
+    std::string token = {};
+    uint32_t address = 0;
+};
+
 // Parses a whole TI-Text file. Returns 1 with `out` filled, kNotTIText when the file is not
-// valid, kImageNoMemory when memory runs out. `out` is only touched on success.
-int32_t ParseTIText(std::string_view contents, TITextContents& out);
-// The same; on kNotTIText *stoppedAt is the offset where reading stopped.
-int32_t ParseTIText(std::string_view contents, TITextContents& out, size_t* stoppedAt);
+// valid, kImageNoMemory when memory runs out. `out` is only touched on success; `stop`, when
+// given, says where and why a file that is not valid stopped.
+int32_t ParseTIText(std::string_view contents, TITextContents& out, TITextStop* stop = nullptr);
+// The line (counting from 1) holding `offset` of `contents`; an offset at the very end of a file
+// that ends with a line feed belongs to its last line.
+uint32_t LineOfOffset(std::string_view contents, size_t offset);
 // The line (counting from 1) on which reading a file that is not valid TI-Text stopped; 0 when
 // the file is valid or could not be judged.
 uint32_t TITextStopLine(std::string_view contents);

@@ -1,3 +1,4 @@
+#include <map>
 #include <new>
 
 #include "firmware/TIText.h"
@@ -6,42 +7,18 @@ namespace korr {
 
 namespace {
 
+constexpr size_t kTokenShown = 16;  // characters of a bad token kept for the message
+
 // A file read into a C string ends at its first NUL.
 std::string_view UpToNul(std::string_view contents) {
     return contents.substr(0, contents.find('\0'));
 }
 
-// The new image while it is being built; becomes the image only when the whole file was good.
-struct Builder {
-    TITextContents contents;
-    bool vectorsSeen = false;
-};
-
-// Appends the hex digits of `data` (anything else is skipped) with each byte pair swapped, so
-// that every word is written high byte first. A section ending inside a word is completed with
-// 'F' digits: a lone last byte becomes a word whose high byte is 0xFF.
-void AppendDataWords(std::string& text, std::string_view data) {
-    char group[4];
-    int n = 0;
-    for (char c : data) {
-        if (!IsHexDigit(c)) continue;
-        group[n++] = c;
-        if (n == 4) {
-            const char word[4] = {group[2], group[3], group[0], group[1]};
-            text.append(word, 4);
-            n = 0;
-        }
-    }
-    if (n == 1) {
-        const char word[4] = {'F', 'F', group[0], 'F'};
-        text.append(word, 4);
-    } else if (n == 2) {
-        const char word[4] = {'F', 'F', group[0], group[1]};
-        text.append(word, 4);
-    } else if (n == 3) {
-        const char word[4] = {group[2], 'F', group[0], group[1]};
-        text.append(word, 4);
-    }
+constexpr bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+constexpr bool IsSpace(char c) {
+    return IsBlank(c) || c == '\n';
 }
 
 void AppendAddress(std::string& text, uint32_t address) {
@@ -50,83 +27,172 @@ void AppendAddress(std::string& text, uint32_t address) {
     for (int shift = 16; shift >= 0; shift -= 4) text.push_back(kDigits[(address >> shift) & 0xF]);
 }
 
-// Stores the words of a vector section from the vector at `address` on. A section that ends
-// inside a word, or runs past the last vector, cannot be stored whole and is not valid.
-bool StoreVectors(uint32_t* vectors, uint32_t address, std::string_view data) {
-    uint32_t index = (address - kVectorBase) / 2;
-    uint32_t group[4];
-    int n = 0;
-    for (char c : data) {
-        if (!IsHexDigit(c)) continue;
-        group[n++] = HexValue(c);
-        if (n < 4) continue;
-        if (index >= static_cast<uint32_t>(kVectorCount)) return false;
-        vectors[index++] = group[2] << 12 | group[3] << 8 | group[0] << 4 | group[1];
-        n = 0;
+enum class SectionKind { Data, Vectors, LoaderArea };
+
+// Reads a file token by token. A byte that cannot be read is never skipped: skipping it would
+// shift every later byte of its section to the wrong address.
+class Reader {
+  public:
+    explicit Reader(std::string_view body) : body_(body) {
+        for (uint32_t& v : contents_.vectors) v = kUnsetVector;
+        contents_.text.reserve(body.size() / 2 + body.size() / 8 + 16);
     }
-    return n == 0;
-}
 
-// Reads the section's start address: '@', optional blanks, hex digits. An address wider than
-// five digits does not fit the image text and makes the file not valid.
-bool ReadAddress(std::string_view section, uint32_t* address) {
-    size_t i = 1;
-    while (i < section.size() && (section[i] == ' ' || section[i] == '\t')) ++i;
-    const size_t first = i;
-    uint32_t value = 0;
-    for (; i < section.size() && IsHexDigit(section[i]); ++i) {
-        value = value << 4 | HexValue(section[i]);
-        if (value > kMaxSegmentAddress) return false;
-    }
-    *address = value;
-    return i > first;
-}
-
-// One section, from its '@' up to the next '@' or the 'q'.
-bool ParseSection(std::string_view section, Builder& builder) {
-    uint32_t address = 0;
-    if (!ReadAddress(section, &address)) return false;
-    // The rest of the address line is ignored; the data start on the next line.
-    const size_t lineEnd = section.find('\n');
-    if (lineEnd == std::string_view::npos) return false;
-    const std::string_view data = section.substr(lineEnd + 1);
-
-    const bool isVector = address >= kVectorBase && address <= kVectorLast;
-    if (!isVector && address >= kLoaderAreaStart && address <= kLoaderAreaLast) return true;
-    // Words live at even addresses; an odd start would shift every byte of the section.
-    if (address % 2 != 0) return false;
-    if (isVector) {
-        builder.vectorsSeen = true;
-        return StoreVectors(builder.contents.vectors, address, data);
-    }
-    AppendAddress(builder.contents.text, address);
-    AppendDataWords(builder.contents.text, data);
-    return true;
-}
-
-// On failure *stoppedAt is the offset of the section that could not be read, or the body's
-// end when the vector table is missing.
-int32_t ParseBody(std::string_view body, TITextContents& out, size_t* stoppedAt) {
-    Builder builder;
-    for (uint32_t& v : builder.contents.vectors) v = kUnsetVector;
-    builder.contents.text.reserve(body.size() + body.size() / 8 + 16);
-    size_t pos = 0;
-    while (pos < body.size()) {
-        size_t next = body.find('@', pos + 1);
-        if (next == std::string_view::npos) next = body.size();
-        if (!ParseSection(body.substr(pos, next - pos), builder)) {
-            *stoppedAt = pos;
-            return kNotTIText;
+    // True when the whole file was good; `stop` says otherwise where and why.
+    bool Read(TITextStop& stop) {
+        while (NextToken()) {
+            if (token_ == "q") {
+                qAt_ = tokenAt_;
+                return SectionDone(stop) && OnlySpaceFollows(stop) && HaveVectors(stop);
+            }
+            const bool ok =
+                token_[0] == '@' ? (SectionDone(stop) && StartSection(stop)) : TakeByte(stop);
+            if (!ok) return false;
         }
-        pos = next;
+        return Fail(stop, TITextFault::NoEnd, body_.size());
     }
-    if (!builder.vectorsSeen) {
-        *stoppedAt = body.size();
-        return kNotTIText;
+
+    TITextContents& Contents() { return contents_; }
+
+  private:
+    bool NextToken() {
+        while (pos_ < body_.size() && IsSpace(body_[pos_])) ++pos_;
+        if (pos_ >= body_.size()) return false;
+        tokenAt_ = pos_;
+        while (pos_ < body_.size() && !IsSpace(body_[pos_])) ++pos_;
+        token_ = body_.substr(tokenAt_, pos_ - tokenAt_);
+        return true;
     }
-    out = std::move(builder.contents);
-    return 1;
-}
+
+    bool Fail(TITextStop& stop, TITextFault fault, size_t offset, uint32_t address = 0) {
+        stop.fault = fault;
+        stop.offset = offset;
+        stop.token = std::string(offset == tokenAt_ ? token_.substr(0, kTokenShown) : "");
+        stop.address = address;
+        return false;
+    }
+
+    // '@', hex digits, and nothing else on the line but blanks; the data start on the next line.
+    bool StartSection(TITextStop& stop) {
+        const std::string_view digits = token_.substr(1);
+        uint32_t address = 0;
+        bool tooHigh = false;
+        for (char c : digits) {
+            if (!IsHexDigit(c)) return Fail(stop, TITextFault::BadAddress, tokenAt_);
+            address = address << 4 | HexValue(c);
+            tooHigh = tooHigh || address > kMaxSegmentAddress;
+            if (tooHigh) address = kMaxSegmentAddress + 1;
+        }
+        if (digits.empty()) return Fail(stop, TITextFault::BadAddress, tokenAt_);
+        if (tooHigh) return Fail(stop, TITextFault::AddressTooHigh, tokenAt_);
+        if (address % 2 != 0) return Fail(stop, TITextFault::OddAddress, tokenAt_, address);
+        while (pos_ < body_.size() && IsBlank(body_[pos_])) ++pos_;
+        if (pos_ >= body_.size()) return Fail(stop, TITextFault::NoDataLine, tokenAt_, address);
+        if (body_[pos_] != '\n') {
+            NextToken();  // what follows the address on its line
+            return Fail(stop, TITextFault::BadAddress, tokenAt_, address);
+        }
+
+        start_ = next_ = address;
+        inSection_ = true;
+        if (address >= kVectorBase && address <= kVectorLast) {
+            kind_ = SectionKind::Vectors;
+            vectorsSeen_ = true;
+        } else if (address >= kLoaderAreaStart && address <= kLoaderAreaLast) {
+            kind_ = SectionKind::LoaderArea;  // the loader's own flash is not part of an image
+        } else {
+            kind_ = SectionKind::Data;
+            AppendAddress(contents_.text, address);
+        }
+        return true;
+    }
+
+    bool TakeByte(TITextStop& stop) {
+        if (token_.size() != 2 || !IsHexDigit(token_[0]) || !IsHexDigit(token_[1])) {
+            return Fail(stop, TITextFault::BadToken, tokenAt_, next_);
+        }
+        if (next_ > kMaxSegmentAddress) {
+            return Fail(stop, TITextFault::AddressTooHigh, tokenAt_, next_);
+        }
+        if (GivenBefore(next_)) return Fail(stop, TITextFault::Overlap, tokenAt_, next_);
+        lastByteAt_ = tokenAt_;
+        const uint32_t value = HexValue(token_[0]) << 4 | HexValue(token_[1]);
+        if (kind_ == SectionKind::Vectors) {
+            const uint32_t index = (next_ - kVectorBase) / 2;
+            if (index >= static_cast<uint32_t>(kVectorCount)) {
+                return Fail(stop, TITextFault::VectorsPastEnd, tokenAt_, next_);
+            }
+            if ((next_ - start_) % 2 == 0) {
+                pendingLow_ = value;
+            } else {
+                contents_.vectors[index] = value << 8 | pendingLow_;
+            }
+        } else if (kind_ == SectionKind::Data) {
+            if ((next_ - start_) % 2 == 0) {
+                lowDigits_ = token_;
+            } else {
+                AppendWord(token_, lowDigits_);
+            }
+        }
+        ++next_;
+        return true;
+    }
+
+    // A word of the image text, high byte first; the digits are kept as the file wrote them.
+    void AppendWord(std::string_view high, std::string_view low) {
+        contents_.text.append(high);
+        contents_.text.append(low);
+    }
+
+    // Whether `address` lies in a section that ended earlier.
+    bool GivenBefore(uint32_t address) const {
+        auto after = given_.upper_bound(address);
+        if (after == given_.begin()) return false;
+        --after;
+        return address < after->second;
+    }
+
+    // Ends the open section: a lone last data byte becomes a word whose high byte is 0xFF; a
+    // vector section must hold whole words.
+    bool SectionDone(TITextStop& stop) {
+        if (!inSection_) return true;
+        inSection_ = false;
+        const bool halfWord = (next_ - start_) % 2 != 0;
+        if (halfWord && kind_ == SectionKind::Vectors) {
+            return Fail(stop, TITextFault::VectorsCutShort, lastByteAt_, next_ - 1);
+        }
+        if (halfWord && kind_ == SectionKind::Data) AppendWord("FF", lowDigits_);
+        if (next_ > start_) given_[start_] = next_;
+        return true;
+    }
+
+    bool OnlySpaceFollows(TITextStop& stop) {
+        if (!NextToken()) return true;
+        return Fail(stop, TITextFault::AfterEnd, tokenAt_);
+    }
+
+    bool HaveVectors(TITextStop& stop) {
+        if (vectorsSeen_) return true;
+        // The file ends at its 'q' without ever giving the vectors.
+        return Fail(stop, TITextFault::NoVectors, qAt_);
+    }
+
+    std::string_view body_;
+    TITextContents contents_;
+    std::map<uint32_t, uint32_t> given_;  // start -> end (exclusive) of every section so far
+    size_t pos_ = 0;
+    size_t tokenAt_ = 0;
+    std::string_view token_;
+    bool inSection_ = false;
+    SectionKind kind_ = SectionKind::Data;
+    uint32_t start_ = 0;
+    uint32_t next_ = 0;  // address of the section's next byte
+    size_t qAt_ = 0;
+    size_t lastByteAt_ = 0;
+    uint32_t pendingLow_ = 0;     // low byte of the vector being read
+    std::string_view lowDigits_;  // low byte of the data word being read
+    bool vectorsSeen_ = false;
+};
 
 }  // namespace
 
@@ -135,37 +201,48 @@ bool LooksLikeTIText(std::string_view contents) {
     return !contents.empty() && contents[0] == '@' && contents.find('q') != std::string_view::npos;
 }
 
-int32_t ParseTIText(std::string_view contents, TITextContents& out) {
-    size_t stoppedAt = 0;
-    return ParseTIText(contents, out, &stoppedAt);
-}
-
-int32_t ParseTIText(std::string_view contents, TITextContents& out, size_t* stoppedAt) {
+int32_t ParseTIText(std::string_view contents, TITextContents& out, TITextStop* stop) {
+    TITextStop scratch;
+    TITextStop& where = stop != nullptr ? *stop : scratch;
+    where = TITextStop{};
+    const std::string_view whole = contents;  // lines are counted in the file as it stands
     contents = UpToNul(contents);
     if (!LooksLikeTIText(contents)) {
         // No '@' at the start stops at once; no 'q' only at the end.
-        *stoppedAt = !contents.empty() && contents[0] == '@' ? contents.size() : 0;
+        where.fault = TITextFault::NotTIText;
+        where.offset = !contents.empty() && contents[0] == '@' ? contents.size() : 0;
+        where.line = LineOfOffset(whole, where.offset);
         return kNotTIText;
     }
     try {
-        return ParseBody(contents.substr(0, contents.find('q')), out, stoppedAt);
+        Reader reader(contents);
+        if (!reader.Read(where)) {
+            where.line = LineOfOffset(whole, where.offset);
+            return kNotTIText;
+        }
+        out = std::move(reader.Contents());
+        return 1;
     } catch (const std::bad_alloc&) {
-        *stoppedAt = 0;
+        where = TITextStop{};
         return kImageNoMemory;
     }
 }
 
-uint32_t TITextStopLine(std::string_view contents) {
-    TITextContents scratch;
-    size_t stoppedAt = 0;
-    if (ParseTIText(contents, scratch, &stoppedAt) != kNotTIText) return 0;
+uint32_t LineOfOffset(std::string_view contents, size_t offset) {
     uint32_t line = 1;
-    for (size_t i = 0; i < stoppedAt && i < contents.size(); ++i) {
+    for (size_t i = 0; i < offset && i < contents.size(); ++i) {
         if (contents[i] == '\n') ++line;
     }
     // A file that ends with its last line's end stops after it, not on a line of its own.
-    if (stoppedAt > 0 && stoppedAt >= contents.size() && contents.back() == '\n') --line;
+    if (offset > 0 && offset >= contents.size() && contents.back() == '\n') --line;
     return line;
+}
+
+uint32_t TITextStopLine(std::string_view contents) {
+    TITextContents scratch;
+    TITextStop stop;
+    if (ParseTIText(contents, scratch, &stop) != kNotTIText) return 0;
+    return stop.line;
 }
 
 }  // namespace korr

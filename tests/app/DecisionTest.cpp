@@ -11,9 +11,11 @@ using korrtest::UpdateRig;
 
 namespace {
 
+// A Quorra Mini has the Quorra Series 7's memory map, so the built-in image fits it: only the
+// type differs. (A Quorra 8 is refused even after the override: the image does not fit it.)
 const std::string kWrongDevice =
     "The Quorra Series 7 Firmware Updater expected to find a Quorra Series 7;\nhowever, it found "
-    "a Quorra 8.\n\nThis updater can not update a Quorra 8.";
+    "a Quorra Mini.\n\nThis updater can not update a Quorra Mini.";
 
 TEST(WrongDevice, RefusedUnlessTheFactoryOverrides) {
     struct Case {
@@ -32,7 +34,7 @@ TEST(WrongDevice, RefusedUnlessTheFactoryOverrides) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.factory << " " << c.answer);
         UpdateRig rig(korrtest::SimQs7(), c.factory);
-        rig.Firmware().SetVersionReply("QE8 2.10");
+        rig.Firmware().SetVersionReply("QMINI 2.10");
         rig.ui.answers = {c.answer};
         const int32_t r = rig.Run();
         ASSERT_FALSE(rig.ui.boxes.empty());

@@ -57,6 +57,9 @@ TEST(OpenFirmwareFile, FailuresChangeNothing) {
     UpdateRig rig(korrtest::SimQs7(), false, true);
     const std::string junk = rig.dir.File("QS7 junk.txt");
     korrtest::WriteFile(junk, "this is no firmware\n");
+    // A Quorra 8 file with one byte damaged: it would have retargeted the window.
+    const std::string damaged = rig.dir.File("QE8 2-11.txt");
+    korrtest::WriteFile(damaged, "@2100\n31 40\n00 0A B2 4O\n@FFFE\n00 21\nq\n");
     struct Case {
         std::string path;
         const char* text;
@@ -64,6 +67,9 @@ TEST(OpenFirmwareFile, FailuresChangeNothing) {
         {junk,
          "The file \"QS7 junk.txt\" is not a valid firmware file.\nPlease choose a new firmware "
          "file to open."},
+        {damaged,
+         "The file \"QE8 2-11.txt\" is not a valid firmware file:\nline 3: \"4O\" is not two hex "
+         "digits.\nPlease choose a new firmware file to open."},
         {rig.dir.File("absent.txt"),
          "The Quorra Series 7 Firmware Updater could not opening \"absent.txt\".\nPlease try "
          "again.\nError "},

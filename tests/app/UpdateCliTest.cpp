@@ -94,6 +94,38 @@ TEST(UpdateCli, FailureNamesTheCodeAndTheLog) {
     EXPECT_EQ(err.back().rfind("The log is in " + cli.dir.File("data"), 0), 0u) << err.back();
 }
 
+// A firmware file that cannot be read, or whose image does not fit the instrument, is refused
+// with its own words: the last line never reads a result code as a system error.
+TEST(UpdateCli, AFirmwareFileThatCannotBeUsedIsNamedInItsOwnWords) {
+    Cli cli;
+    const std::string corrupt = cli.dir.File("QS7 9-98.txt");
+    korrtest::WriteFile(corrupt, "@1100\n11 ZZ 33\n@FFFE\n00 11\nq\n");
+    const std::string quorra8 = cli.dir.File("QS7 9-99.txt");
+    korrtest::WriteFile(quorra8, korrtest::ReadFile(KORR_FIRMWARE_DIR "/QE8 2-10.txt"));
+    struct Case {
+        std::string file;
+        std::string box;
+        std::string last;
+    } cases[] = {
+        {corrupt,
+         "File Error: The file \"QS7 9-98.txt\" is not a valid firmware file:\nline 2: \"ZZ\" is "
+         "not two hex digits.",
+         "error -100: the firmware file is not valid TI-Text"},
+        {quorra8,
+         "Firmware Does Not Fit: The firmware \"QS7 9.99\" does not fit your Quorra Series 7:\nthe "
+         "bytes 0x10000-0x137FF lie outside",
+         "error -103: the firmware image does not fit the instrument"},
+    };
+    for (const Case& c : cases) {
+        const SpawnResult r =
+            cli.Run({"--simulate", "--sim-time", "virtual", "--rep", "--firmware", c.file});
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_TRUE(Has(r.err, c.box)) << r.err;
+        EXPECT_TRUE(Has(r.err, c.last + "\n")) << r.err;
+        EXPECT_FALSE(Has(r.err, "Erasing")) << r.err;
+    }
+}
+
 TEST(UpdateCli, UsageErrors) {
     Cli cli;
     struct Case {

@@ -67,6 +67,12 @@ TEST_F(FlashCli, VerboseLogGoesToTheDataFolderAndToStderr) {
 
 TEST_F(FlashCli, FailuresExitOneNamingTheCauseAndTheLog) {
     const std::string firmware = std::string(KORR_FIRMWARE_DIR) + "/QE8 2-10.txt";
+    // The QS7 image under a QE8 name: it fits a QS7, but its name says it is for another type.
+    const std::string corrupt = dir.File("QS7 9-98.txt");
+    korrtest::WriteFile(corrupt, "@1100\n31 40 00 0A\nB2 ZZ 80 5A\n@FFFE\n00 11\nq\n");
+    const std::string qs7NamedQe8 = dir.File("QE8 1-00.txt");
+    korrtest::WriteFile(qs7NamedQe8,
+                        korrtest::ReadFile(std::string(KORR_FIRMWARE_DIR) + "/QS7 3-60.txt"));
     struct Case {
         std::vector<std::string> args;
         std::string message;
@@ -78,19 +84,33 @@ TEST_F(FlashCli, FailuresExitOneNamingTheCauseAndTheLog) {
         {.args = {"flash", "--port", "x", "--firmware", "/no/such/file.txt"},
          .message = "error: cannot read /no/such/file.txt: No such file or directory\n",
          .logged = "BSLLoadTIFile got error 2"},
+        // A byte of the file replaced by "ZZ": not a shifted image programmed, but nothing sent.
+        {.args = {"flash", "--simulate", "--firmware", corrupt},
+         .message = "error: " + corrupt +
+                    " is not a valid TI-Text firmware file: reading stopped "
+                    "at line 3: \"ZZ\" is not two hex digits\n",
+         .logged = ""},  // the reader's lines are details, logged with -v
         // Another product, and an image for another type: refused before anything is erased.
-        {.args = {"flash", "--simulate", "--device-type", "qe8"},
+        {.args = {"flash", "--simulate", "--firmware", firmware},
          .message = "error: not programming: found Quorra 8 (QE8 3.55), but this updater is for "
                     "the Quorra Series 7. Nothing was erased (--factory overrides this)\n",
          .logged = "Update refused"},
-        {.args = {"flash", "--simulate", "--firmware", firmware, "--device-type", "QS7"},
-         .message = "error: not programming: the firmware QE8 2.10 is for the Quorra 8, but the "
+        {.args = {"flash", "--simulate", "--firmware", qs7NamedQe8, "--device-type", "QS7"},
+         .message = "error: not programming: the firmware QE8 1.00 is for the Quorra 8, but the "
                     "instrument is a Quorra Series 7 (QS7 3.55)",
          .logged = "Update refused"},
-        // The QS7 image starts at 0x1100, which a QE8 does not have: the loader refuses it.
+        // An image that does not fit the type's memory is refused before the instrument is even
+        // asked, whatever --factory says: erased first, it would stop half-way.
+        {.args = {"flash", "--simulate", "--firmware", firmware, "--device-type", "QS7"},
+         .message = "error: not programming: the firmware QE8 2.10 does not fit the Quorra "
+                    "Series 7: the bytes 0x10000-0x137FF lie outside the Quorra Series 7's flash "
+                    "(0x1100-0xF9FF) and information memory (0x1000-0x10FF). Nothing was erased\n",
+         .logged = "Update refused: the image QE8 2.10 does not fit"},
         {.args = {"flash", "--simulate", "--device-type", "qe8", "--factory"},
-         .message = "error -1: the firmware loader refused the command\n",
-         .logged = "failed"},
+         .message = "error: not programming: the firmware QS7 3.60 does not fit the Quorra 8: "
+                    "the bytes 0x1100-0x20FF lie outside the Quorra 8's flash (0x2100-0x1FF00) "
+                    "and information memory (0x1000-0x10BF). Nothing was erased\n",
+         .logged = "does not fit"},
     };
     for (const Case& c : cases) {
         SpawnResult o = Run(c.args);

@@ -78,6 +78,44 @@ TEST_F(SafetyPty, AnotherProductIsRefusedWithNothingErased) {
     EXPECT_TRUE(Has(sim.StopAndDump(), kCalibrationLine)) << "the information memory is intact";
 }
 
+// A corrupt file and an image that does not fit the instrument are refused by flash and by
+// update alike, and the instrument's flash is exactly what it was.
+TEST_F(SafetyPty, ACorruptOrMisfittingFileLeavesTheFlashUntouched) {
+    std::string untouched;
+    {
+        Korrsim fresh(dir, {"--calibration"});
+        ASSERT_TRUE(fresh.Started());
+        untouched = fresh.StopAndDump();
+    }
+    ASSERT_TRUE(Has(untouched, kCalibrationLine));
+    const std::string corrupt = dir.File("QS7 9-98.txt");
+    std::string text = korrtest::SmallFirmwareText(64);
+    text.replace(text.find("0B "), 2, "ZZ");  // the first byte, at 0x1100
+    korrtest::WriteFile(corrupt, text);
+    const std::string quorra8 = dir.File("QS7 9-99.txt");
+    korrtest::WriteFile(quorra8, korrtest::ReadFile(KORR_FIRMWARE_DIR "/QE8 2-10.txt"));
+
+    Korrsim sim(dir, {"--calibration"});
+    ASSERT_TRUE(sim.Started());
+    const struct Case {
+        std::vector<std::string> args;
+        const char* said;
+    } cases[] = {
+        {{"flash", "--port", sim.Port(), "--firmware", corrupt}, "\"ZZ\" is not two hex digits"},
+        {{"flash", "--port", sim.Port(), "--firmware", quorra8},
+         "does not fit the Quorra Series 7: the bytes 0x10000-0x137FF lie outside"},
+        {{"update", "--port", sim.Port(), "--rep", "--firmware", quorra8},
+         "error -103: the firmware image does not fit the instrument"},
+    };
+    for (const Case& c : cases) {
+        const korrtest::SpawnResult r = Korrbsl(c.args);
+        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_TRUE(Has(r.out, c.said)) << r.out;
+        EXPECT_FALSE(Has(r.out, "Erasing")) << r.out;
+    }
+    EXPECT_EQ(sim.StopAndDump(), untouched) << "the flash is exactly as it was";
+}
+
 TEST_F(SafetyPty, CtrlCWhileTheLoaderStartsErasesNothing) {
     Korrsim sim(dir, {"--calibration"});
     ASSERT_TRUE(sim.Started());

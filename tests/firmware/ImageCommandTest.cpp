@@ -108,9 +108,13 @@ TEST(ImageCommand, FailuresNameTheFileAndTheCause) {
         std::string err;
     } cases[] = {
         {{"image", "info", "--firmware", bad},
-         "error: " + bad + " is not a valid TI-Text firmware file: reading stopped at line 3\n"},
+         "error: " + bad +
+             " is not a valid TI-Text firmware file: reading stopped at line 3: the file "
+             "gives no interrupt vectors (a section at 0xFFE0 to 0xFFFE)\n"},
         {{"image", "dump", dir.File("out.txt"), "--firmware", bad},
-         "error: " + bad + " is not a valid TI-Text firmware file: reading stopped at line 3\n"},
+         "error: " + bad +
+             " is not a valid TI-Text firmware file: reading stopped at line 3: the file "
+             "gives no interrupt vectors (a section at 0xFFE0 to 0xFFFE)\n"},
         {{"image", "info", "--firmware", missing},
          "error: cannot read " + missing + ": No such file or directory\n"},
         // The same file missing gives the same line in every command.
