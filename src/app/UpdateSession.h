@@ -30,7 +30,6 @@ inline constexpr int32_t kUpdateTooOld = -120;
 inline constexpr int32_t kUpdateWrongDevice = -121;
 inline constexpr int32_t kUpdateBatteryLow = -130;
 inline constexpr int32_t kUpdateSettingsFileBusy = -140;  // another update uses the settings file
-inline constexpr int32_t kUpdateSerialRefused = -11;      // the new serial number can not be sent
 
 // What became of the instrument's settings in the last update.
 enum class SettingsOutcome {
