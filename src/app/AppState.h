@@ -42,6 +42,7 @@ struct AppState {
     std::string newSerialNumber;  // the newSNstr text
     bool dontEraseData = false;
     LeftSettingsChoice leftSettingsChoice = LeftSettingsChoice::Ask;
+    bool dryRun = false;  // stop before the loader starts
     std::string portName;
     int selectedPort = 0;
     std::vector<CommPortInfo> portList;

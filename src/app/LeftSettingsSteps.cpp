@@ -21,6 +21,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr int kLeftFileReadings = 3;
+
 // Where a file's settings came from, for a person: "ttyUSB0", or a plain word for files of
 // updaters that did not record it.
 std::string OriginPort(const SettingsOrigin& origin) {
@@ -87,7 +89,7 @@ int32_t UpdateSession::SettleLeftFile(const std::string& left) {
     const bool readable = ReadWholeFile(left.c_str(), &leftText) >= 0 &&
                           InfoFileDeviceType(leftText.c_str()) == deviceInfo_.type;
     // A file this instrument's type can not read holds nothing to restore here.
-    if (!readable || !LeftFileIsThisInstruments(leftText)) {
+    if (!readable || !LeftFileIsThisInstruments(left, leftText)) {
         if (readable && ChooseToRestore(Box::LeftSettingsQuestion, left, leftText)) {
             TakeOverFile(left);
             return 1;
@@ -103,15 +105,34 @@ int32_t UpdateSession::SettleLeftFile(const std::string& left) {
 
 // A left file is tied to the instrument when their serial numbers agree, or when it holds the
 // very settings the instrument holds now (nothing is lost whichever is kept).
-bool UpdateSession::LeftFileIsThisInstruments(const std::string& leftText) {
+bool UpdateSession::LeftFileIsThisInstruments(const std::string& left,
+                                              const std::string& leftText) {
     std::string saved, now;
-    const bool read = ReadSettingsBesideFile(&saved, &now);
+    const bool read = ReadSettingsBesideFile(left, &saved, &now);
     protocol_.settingsHeld = false;  // what comes back is the file, not this reading
     if (!read) return false;
     const std::string leftSerial = ReadOrigin(leftText).serial;
     const std::string nowSerial(FindFileValue(now, "sn").value_or(""));
     if (TellsApart(leftSerial) && leftSerial == nowSerial) return true;
-    return WithoutOrigin(leftText) == now;
+    return InstrumentHoldsLeftFile(left, leftText, now);
+}
+
+// A file that says just what the instrument holds now lost nothing when its update stopped
+// (before the erase, or on an instrument whose settings are these same values): moving it
+// aside would only pile up copies of the same settings. A reading the line changed differs,
+// so the instrument is read again on new connections before the file is called another's.
+bool UpdateSession::InstrumentHoldsLeftFile(const std::string& left, const std::string& leftText,
+                                            const std::string& now) {
+    bool holds = WithoutOrigin(leftText) == now;
+    for (int attempt = 1; attempt < kLeftFileReadings && !holds; ++attempt) {
+        holds = InstrumentHoldsTheFile(left);
+    }
+    protocol_.settingsHeld = false;
+    if (holds) {
+        log_->Print(LOG_INFO, kHostTag,
+                    "The instrument holds the settings of the left settings file");
+    }
+    return holds;
 }
 
 // Nothing ties the file to the instrument: the person decides, or the choice made beforehand.

@@ -6,6 +6,7 @@
 #include "app/SettingsFiles.h"
 #include "app/SettingsOrigin.h"
 #include "app/UpdateSession.h"
+#include "instrument/InfoFile.h"
 #include "instrument/InfoFileLookup.h"
 #include "instrument/InstrumentMissing.h"
 #include "instrument/WholeFile.h"
@@ -17,6 +18,7 @@ namespace {
 
 constexpr int kSettingsReadings = 3;
 constexpr int32_t kSettingsUnconfirmed = -30;  // the instrument's replies did not agree
+constexpr const char* kDryRunSuffix = ".dry-run";
 
 bool Collected(int32_t r) {
     return r >= 0 || r == -35;  // -35: some settings could not be read, the rest are saved
@@ -30,19 +32,44 @@ int32_t UpdateSession::SaveSettings() {
     // Files of updaters before the per-port files are looked at too.
     std::string left = state_.settingsFilePath;
     if (!FileExists(left)) left = SharedSettingsPath();
-    if (FileExists(left)) {
+    const bool leftFile = FileExists(left);
+    if (state_.dryRun && leftFile) {
+        // A dry run leaves a left file where it is and proves the save on a file of its own.
+        std::string leftText;
+        const bool readable = ReadWholeFile(left.c_str(), &leftText) >= 0 &&
+                              InfoFileDeviceType(leftText.c_str()) == deviceInfo_.type;
+        if (readable && LeftFileIsThisInstruments(left, leftText)) {
+            dryRun_.leftFileUsed = true;
+            return 1;
+        }
+        dryRun_.leftFileAside = true;
+    } else if (leftFile) {
         const int32_t settled = SettleLeftFile(left);
-        if (settled != 0) return settled < 0 ? settled : 1;
+        if (settled < 0) return settled;
+        if (settled > 0) {
+            dryRun_.leftFileUsed = true;
+            return 1;
+        }
     }
-    int32_t r = SaveAndConfirm();
-    if (r == -35) return AskAboutMissingSettings();
-    if (r >= 0) return r;
+    const std::string path =
+        state_.dryRun ? state_.settingsFilePath + kDryRunSuffix : state_.settingsFilePath;
+    int32_t r = SaveAndConfirm(path);
+    if (state_.dryRun) {
+        std::error_code ec;
+        std::filesystem::remove(path, ec);
+    }
+    if (r >= 0 || r == -35) {
+        savedThisRun_ = !state_.dryRun;
+        dryRun_.settingsChecked = true;
+        return r == -35 ? AskAboutMissingSettings() : r;
+    }
     if (!state_.repMode && !state_.factoryMode) {
         Show(Box::SettingsSave);
         return r;
     }
     if (!Ask(Box::SettingsRetrieve)) return kUpdateCancelled;
     settingsNotRetrieved_ = true;
+    dryRun_.withoutSettings = true;
     return 1;
 }
 
@@ -69,13 +96,13 @@ int32_t UpdateSession::AskAboutMissingSettings() {
 // The settings file is the only copy of the instrument's settings once the flash is erased, and
 // a line can change a character of a reply without anyone noticing: the settings are read
 // twice and kept only when both readings agree.
-int32_t UpdateSession::SaveAndConfirm() {
+int32_t UpdateSession::SaveAndConfirm(const std::string& path) {
     int32_t r = kSettingsUnconfirmed;
     for (int attempt = 0; attempt < kSettingsReadings && !Collected(r); ++attempt) {
-        r = protocol_.KDSaveInfo(state_.settingsFilePath.c_str());
+        r = protocol_.KDSaveInfo(path.c_str());
         if (!Collected(r)) break;
-        if (InstrumentHoldsTheFile()) {
-            RecordOrigin();
+        if (InstrumentHoldsTheFile(path)) {
+            if (path == state_.settingsFilePath) RecordOrigin();
             return r;
         }
         log_->Print(LOG_ERROR, kHostTag, "Two readings of the settings differ; reading again");
@@ -84,7 +111,7 @@ int32_t UpdateSession::SaveAndConfirm() {
     // An unconfirmed reading must not pass later for the settings of an unfinished update; the
     // instrument still holds its own.
     std::error_code ec;
-    std::filesystem::remove(state_.settingsFilePath, ec);
+    std::filesystem::remove(path, ec);
     return r;
 }
 
@@ -109,21 +136,22 @@ void UpdateSession::RecordOrigin() {
 // The second reading runs on a new connection: an answer cut short by noise leaves its rest on
 // the line, and every answer after it in the same connection is the one before, so that two
 // readings there would agree on the same wrong values.
-bool UpdateSession::InstrumentHoldsTheFile() {
+bool UpdateSession::InstrumentHoldsTheFile(const std::string& path) {
     protocol_.KDDisconnect(false);
     DeviceInfo again = deviceInfo_;
     const int32_t r =
         protocol_.KDConnect(state_.portName.c_str(), kUpdateBaudIndex, kConnectTries, &again);
     std::string saved, now;
-    return r > 0 && ReadSettingsBesideFile(&saved, &now) && WithoutOrigin(saved) == now;
+    return r > 0 && ReadSettingsBesideFile(path, &saved, &now) && WithoutOrigin(saved) == now;
 }
 
 // Reads the instrument's settings as they are now into a scratch file beside the settings file
 // and gives back both texts; the scratch file is removed again.
-bool UpdateSession::ReadSettingsBesideFile(std::string* saved, std::string* now) {
-    const std::string scratch = state_.settingsFilePath + ".check";
+bool UpdateSession::ReadSettingsBesideFile(const std::string& path, std::string* saved,
+                                           std::string* now) {
+    const std::string scratch = path + ".check";
     const bool read = Collected(protocol_.KDSaveInfo(scratch.c_str())) &&
-                      ReadWholeFile(state_.settingsFilePath.c_str(), saved) >= 0 &&
+                      ReadWholeFile(path.c_str(), saved) >= 0 &&
                       ReadWholeFile(scratch.c_str(), now) >= 0;
     std::error_code ec;
     std::filesystem::remove(scratch, ec);
@@ -136,7 +164,8 @@ int32_t UpdateSession::RestoreAndConfirm(const char* newNumber) {
     for (int attempt = 0; attempt < kSettingsReadings; ++attempt) {
         r = protocol_.KDRestoreInfo(state_.settingsFilePath.c_str(), newNumber);
         // A new serial number makes the instrument differ from the file on purpose.
-        if (r < 0 || newNumber != nullptr || InstrumentHoldsTheFile()) return r;
+        if (r < 0 || newNumber != nullptr || InstrumentHoldsTheFile(state_.settingsFilePath))
+            return r;
         log_->Print(LOG_ERROR, kHostTag,
                     "The instrument does not hold the restored settings; "
                     "restoring again");

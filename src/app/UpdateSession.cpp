@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/LoaderTroubleText.h"
 #include "app/SettingsFiles.h"
 #include "serial/Clock.h"
 
@@ -224,6 +225,8 @@ int32_t UpdateSession::timerStartTimer() {
     result_ = UpdateInstrument();
     if (result_ < 0) {
         FinishFailure();
+    } else if (state_.dryRun) {
+        FinishDryRun();
     } else {
         FinishSuccess();
     }
@@ -253,14 +256,38 @@ void UpdateSession::ClearLastUpdate() {
     keptSettings_.clear();
     settingsOutcome_ = SettingsOutcome::NotRestored;
     missingSettings_.clear();
+    savedThisRun_ = false;
+    loaderAsked_ = false;
+    loaderTrouble_ = LoaderTrouble::None;
+    loaderRepeats_ = 0;
+    dryRun_ = DryRunFindings{};
 }
 
 void UpdateSession::FinishFailure() {
     ui_.SetVisible(Control::statusText, false);
     SetProgress(0);
     host_.BSLDisconnect();
-    protocol_.KDDisconnect(false);
+    // A dry run leaves the instrument as it found it, logged out.
+    protocol_.KDDisconnect(state_.dryRun);
+    RemoveUnusedSettingsFile();
     ui_.SetText(Control::lblConnect, "Connect " + state_.productName + " to computer comm port.");
+}
+
+// Until the loader is asked for, the instrument's memory is as it was: the settings file this
+// run wrote is only its own reading, and left behind it would pass at the next run for the
+// settings of an update that did not finish.
+void UpdateSession::RemoveUnusedSettingsFile() {
+    if (!savedThisRun_ || loaderAsked_) return;
+    std::error_code ec;
+    std::filesystem::remove(state_.settingsFilePath, ec);
+    log_->Print(LOG_ERROR, kHostTag,
+                "Nothing was erased and the instrument keeps its settings; removed this "
+                "update's settings file %s",
+                state_.settingsFilePath.c_str());
+}
+
+std::string UpdateSession::LoaderFailureMeaning() const {
+    return LoaderTroubleMeaning(loaderTrouble_, loaderRepeats_);
 }
 
 void UpdateSession::FinishSuccess() {

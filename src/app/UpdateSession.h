@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/AppState.h"
+#include "app/DryRun.h"
 #include "app/FileLock.h"
 #include "app/UserInterface.h"
 #include "app/UserTexts.h"
@@ -78,6 +79,8 @@ class UpdateSession {
     void SetDontEraseData(bool on);
     void SetReplaceSerialNumber(bool on);
     void SetNewSerialNumber(const std::string& text);
+    // Runs every check of an update up to the loader's start, then stops; nothing is erased.
+    void SetDryRun(bool on) { state_.dryRun = on; }
 
     // User guidance.
     void ShowHelp();
@@ -98,6 +101,11 @@ class UpdateSession {
     SettingsOutcome SettingsResult() const { return settingsOutcome_; }
     // The settings that could not be read before the erase, joined; empty when none.
     const std::string& MissingSettings() const { return missingSettings_; }
+    // What stopped a failed loader step (None when no loader step failed), and its words.
+    LoaderTrouble LoaderFailure() const { return loaderTrouble_; }
+    std::string LoaderFailureMeaning() const;
+    // What a dry run found that a real update would do.
+    const DryRunFindings& DryRun() const { return dryRun_; }
 
   private:
     static constexpr uint8_t kUpdateBaudIndex = 2;  // 9600 baud
@@ -115,20 +123,24 @@ class UpdateSession {
     bool SerialNumberRefused();
     int32_t LockSettingsFile();
     int32_t SaveSettings();
-    int32_t SaveAndConfirm();
+    int32_t SaveAndConfirm(const std::string& path);
     int32_t AskAboutMissingSettings();
     void RecordOrigin();
     int32_t SettleLeftFile(const std::string& left);
-    bool LeftFileIsThisInstruments(const std::string& leftText);
+    bool LeftFileIsThisInstruments(const std::string& left, const std::string& leftText);
+    bool InstrumentHoldsLeftFile(const std::string& left, const std::string& leftText,
+                                 const std::string& now);
     bool ChooseToRestore(Box question, const std::string& left, const std::string& leftText);
     int32_t MoveAsideFile(const std::string& path, const std::string& text);
     void TakeOverFile(const std::string& left);
     void ChooseFileForLoader();
     std::string SharedSettingsPath() const;
-    bool InstrumentHoldsTheFile();
-    bool ReadSettingsBesideFile(std::string* saved, std::string* now);
+    bool InstrumentHoldsTheFile(const std::string& path);
+    bool ReadSettingsBesideFile(const std::string& path, std::string* saved, std::string* now);
+    int32_t EndDryRun();
     int32_t StartLoader();
     int32_t ProgramFlash();
+    int32_t LoaderStepFailed(Box box, int32_t error);
     int32_t Reconnect();
     int32_t CheckNewFirmware();
     void RestoreSettings();
@@ -142,6 +154,8 @@ class UpdateSession {
     void ClearLastUpdate();
     void FinishSuccess();
     void FinishFailure();
+    void FinishDryRun();
+    void RemoveUnusedSettingsFile();
     void LeaveUpdating();
     void SettleSettingsFile();
 
@@ -172,6 +186,13 @@ class UpdateSession {
     bool settingsNotRetrieved_ = false;
     bool restoreSucceeded_ = false;
     bool noFileOfItsOwn_ = false;  // the loader case found files, none of them tied to it
+    // This run wrote the settings file, and whether the loader was asked for: until then the
+    // instrument's memory is as it was and the file only this run's reading.
+    bool savedThisRun_ = false;
+    bool loaderAsked_ = false;
+    LoaderTrouble loaderTrouble_ = LoaderTrouble::None;
+    uint32_t loaderRepeats_ = 0;
+    DryRunFindings dryRun_;
     std::string keptSettings_;
     SettingsOutcome settingsOutcome_ = SettingsOutcome::NotRestored;
     std::string missingSettings_;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/ImageTexts.h"
+#include "app/LoaderTroubleText.h"
 #include "app/UpdateSession.h"
 #include "device/DeviceIdentification.h"
 #include "serial/Clock.h"
@@ -63,7 +64,8 @@ int32_t UpdateSession::UpdateInstrument() {
         // An earlier update stopped inside the loader: its settings are in the file it left.
         FillDeviceInfo(host_.image.type, kLoaderVersionUnknown, 0, &deviceInfo_);
         if ((r = CheckImageFits()) < 0) return r;
-        ChooseFileForLoader();
+        dryRun_.loaderListening = true;
+        if (!state_.dryRun) ChooseFileForLoader();
     } else {
         if ((r = CheckDeviceType()) < 0) return r;
         if ((r = CheckImageFits()) < 0) return r;
@@ -73,6 +75,9 @@ int32_t UpdateSession::UpdateInstrument() {
         StepProgress(2);
         if ((r = SaveSettings()) < 0) return r;
     }
+    // Nothing has changed on the instrument so far; from the loader's start on, only a
+    // programmed image brings it back.
+    if (state_.dryRun) return EndDryRun();
     if ((r = StartLoader()) < 0) return r;
     if ((r = ProgramFlash()) < 0) return r;
     if ((r = Reconnect()) < 0) return r;
@@ -193,6 +198,7 @@ int32_t UpdateSession::StartLoader() {
     protocol_.KDDisconnect(false);
     SetProgress(6);
     SetStatus("Starting the firmware loader...");
+    loaderAsked_ = true;
     const int32_t r =
         host_.BSLConnect(state_.portName.c_str(), deviceInfo_.loaderBaud, true, kLoaderRetries);
     if (r == -112) {
@@ -212,20 +218,34 @@ int32_t UpdateSession::ProgramFlash() {
     SetStatus("Erasing firmware memory...");
     int32_t r = host_.BSLEraseINFO(deviceInfo_.infoStart, deviceInfo_.infoSegments,
                                    deviceInfo_.infoSegmentSize, five);
-    if (r < 0) return Failed(Box::InfoEraseError, r);
+    if (r < 0) return LoaderStepFailed(Box::InfoEraseError, r);
     r = host_.BSLEraseFlash(deviceInfo_.flashStart, deviceInfo_.flashEnd, five);
-    if (r < 0) return Failed(Box::FlashEraseError, r);
+    if (r < 0) return LoaderStepFailed(Box::FlashEraseError, r);
 
     state_.writeProgressPosition = 21.0f;
     SetProgress(21);
     SetStatus("Uploading new firmware code...");
     r = host_.BSLSendFirmware(five);
-    if (r < 0) return Failed(Box::UploadError, r);
+    if (r < 0) return LoaderStepFailed(Box::UploadError, r);
 
     SetStatus("Restarting the " + state_.productName + ", please wait...");
     r = host_.BSLSendVectors();
-    if (r < 0) return Failed(Box::UploadError, r);
+    if (r < 0) return LoaderStepFailed(Box::UploadError, r);
     return 1;
+}
+
+// The loader answers a frame that reached it damaged as it answers one it cannot carry out;
+// the box says which of the two most likely stopped the step, since one calls for the cable to
+// be seen to and the other for the instrument.
+int32_t UpdateSession::LoaderStepFailed(Box box, int32_t error) {
+    loaderTrouble_ = JudgeLoaderTrouble(host_.line);
+    loaderRepeats_ = host_.line.repeatedThrough;
+    TextArgs a = Args();
+    a.error = error;
+    ui_.Beep(kBeepHand);
+    ui_.ShowMessageBox(BoxBody(box, a) + LoaderTroubleNote(loaderTrouble_, loaderRepeats_),
+                       BoxTitle(box, a), FindBox(box).kind);
+    return error;
 }
 
 int32_t UpdateSession::Reconnect() {

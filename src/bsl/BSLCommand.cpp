@@ -12,11 +12,28 @@ constexpr const char* kTag = "KorrBSL";
 constexpr uint32_t kReplyWaitMs = 1000;
 constexpr uint32_t kReplyChars = kBSLReplyCapacity - 1;
 
-int32_t ClassifyReply(const char* reply, uint32_t received, int32_t transportError) {
-    if (received == 0) return -21;
-    if (reply[0] == '+' || (received > 1 && reply[1] == '+')) return static_cast<int32_t>(received);
-    if (reply[0] == '-' || reply[0] == '?') return -1;
-    return transportError < 0 ? transportError : -1;
+LoaderReply JudgeReply(const char* reply, uint32_t received, int32_t transportError) {
+    if (received == 0) return LoaderReply::Silent;
+    if (reply[0] == '+' || (received > 1 && reply[1] == '+')) return LoaderReply::Accepted;
+    if (reply[0] == '-' || reply[0] == '?') return LoaderReply::Refused;
+    return transportError < 0 ? LoaderReply::PortFailed : LoaderReply::Garbled;
+}
+
+// A garbled answer keeps the code of a refusal that callers have always seen; the kind it was
+// is kept in the host's line record.
+int32_t ResultOf(LoaderReply kind, uint32_t received, int32_t transportError) {
+    switch (kind) {
+        case LoaderReply::Accepted:
+            return static_cast<int32_t>(received);
+        case LoaderReply::Silent:
+            return -21;
+        case LoaderReply::PortFailed:
+            return transportError;
+        case LoaderReply::Refused:
+        case LoaderReply::Garbled:
+            break;
+    }
+    return -1;
 }
 
 }  // namespace
@@ -95,7 +112,9 @@ int32_t KorrBSLHost::Exchange(char command, const char* fields, char terminator,
     }
     reply[received] = '\0';
     if (elapsedMs != nullptr) *elapsedMs = TickMs() - start;
-    return ClassifyReply(reply, received, transportError);
+    const LoaderReply kind = JudgeReply(reply, received, transportError);
+    line.Note(command, kind);
+    return ResultOf(kind, received, transportError);
 }
 
 }  // namespace korr

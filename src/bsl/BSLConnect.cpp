@@ -75,6 +75,7 @@ int32_t KorrBSLHost::BSLConnect(const char* portName, uint32_t baud, bool withPr
     progress = withProgress;
     retries = retryCount;
     loaderVersion = 0;  // an earlier instrument's version must not pass for this one's
+    line.Clear();
 
     int32_t r = KSOpen(port, portName, kFirmwareBaud);
     if (r < 0) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "bsl/LoaderLine.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/TIText.h"
 #include "log/KorrLog.h"
@@ -69,6 +70,7 @@ class KorrBSLHost {
     bool connected = false;
     bool progress = false;
     uint32_t retries = 3;
+    LoaderLine line;  // how the loader's answers came back since BSLConnect
     BSLProgress progressHook;
     std::array<char, kBSLFrameCapacity> frameBuffer{};
     std::array<char, kBSLMaxPayload + 1> dataBuffer{};

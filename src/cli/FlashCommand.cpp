@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/ImageTexts.h"
+#include "app/LoaderTroubleText.h"
 #include "bsl/KorrBSLHost.h"
 #include "cli/DataFolder.h"
 #include "cli/ErrorText.h"
@@ -33,6 +34,7 @@ struct FlashOptions {
     std::string deviceType;
     bool simulate = false;
     bool factory = false;
+    bool dryRun = false;
 };
 
 // How far a run got; a cancel or a failure says what that left on the instrument.
@@ -127,9 +129,9 @@ std::string Meaning(int32_t code, Step step) {
     if (step == Step::Upload && code == -10) return "there is no firmware image to send";
     if (step == Step::Upload && code == -11) return "the firmware image is malformed";
     // Only opening the port passes a system error up; it was tried just before.
-    return CodeMeaning(kCodeTexts, code,
-                       step == Step::Connect ? SystemErrorMeaning(code)
-                                             : "an unexpected result of the loader");
+    return CodeMeaning(
+        kCodeTexts, code,
+        step == Step::Connect ? SystemErrorMeaning(code) : "an unexpected result of the loader");
 }
 
 // An image the loader could not take: sending it again fails the same way.
@@ -137,8 +139,14 @@ bool ImageRefusedAtUpload(int32_t code, Step step) {
     return step == Step::Upload && (code == -10 || code == -11);
 }
 
-int Fail(int32_t code, Step step) {
-    ReportError(code, Meaning(code, step).c_str());
+int Fail(int32_t code, Step step, const korr::LoaderLine* line = nullptr) {
+    // A loader step says whether the loader refused or the line damaged what went to and fro.
+    const korr::LoaderTrouble trouble =
+        line != nullptr ? korr::JudgeLoaderTrouble(*line) : korr::LoaderTrouble::None;
+    const std::string meaning = trouble != korr::LoaderTrouble::None
+                                    ? korr::LoaderTroubleMeaning(trouble, line->repeatedThrough)
+                                    : Meaning(code, step);
+    ReportError(code, meaning.c_str());
     if (ImageRefusedAtUpload(code, step)) {
         std::fprintf(stderr,
                      "The instrument's firmware is erased and it cannot start: the same image "
@@ -336,11 +344,20 @@ int RunFlash(const FlashOptions& o, CommandLog& commandLog) {
         return status;
     }
     if (Cancelled()) return ReportCancel(log, Step::Identify);
+    // Every check is behind; from the loader's start on, only a programmed image brings the
+    // instrument back.
+    if (o.dryRun) {
+        std::printf(
+            "Dry run: programming would go ahead (%s into the %s). Nothing was erased and the "
+            "firmware loader was not started.\n",
+            host.image.name, row.displayName);
+        return kExitOk;
+    }
     Step reached = Step::Connect;
     int32_t r = Program(host, port.c_str(), row, &reached);
     host.BSLDisconnect();
     if (r == -40) return ReportCancel(log, reached);
-    if (r < 0) return Fail(r, reached);
+    if (r < 0) return Fail(r, reached, reached == Step::Connect ? nullptr : &host.line);
 
     std::printf("Programmed %s into the %s in %u seconds%s.\n", host.image.name, row.displayName,
                 (korr::TickMs() - start) / 1000, o.simulate ? " (simulated time)" : "");
@@ -367,6 +384,9 @@ void RegisterFlashCommand(CLI::App& app, Commands& commands) {
                   "be identified");
     sub->add_flag("--simulate", o->simulate,
                   "program a simulated instrument instead of a real one (no port needed)");
+    sub->add_flag("--dry-run", o->dryRun,
+                  "identify and check everything, then stop without starting the loader: exit 0 "
+                  "when programming would go ahead");
     AddLogOptions(sub, commands.logOptions);
     commands.entries.emplace_back(sub, [o, &commands] { return RunFlash(*o, commands.log); });
 }

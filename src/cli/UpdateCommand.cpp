@@ -33,6 +33,7 @@ struct UpdateOptions {
     bool dontErase = false;
     bool yes = false;
     bool restoreLeftSettings = false;
+    bool dryRun = false;
     bool json = false;
     bool simulate = false;
     std::string simTime = "real";
@@ -72,7 +73,10 @@ constexpr CodeText kResultTexts[] = {
     {.code = -140, .text = "another update uses this instrument's settings file"},
 };
 
-std::string ResultMeaning(int32_t code) {
+// A failed loader step says whether the loader refused or the line damaged what went to and fro;
+// the code alone (-1) cannot.
+std::string ResultMeaning(int32_t code, const korr::UpdateSession& session) {
+    if (session.LoaderFailure() != korr::LoaderTrouble::None) return session.LoaderFailureMeaning();
     return CodeMeaning(kResultTexts, code, SystemErrorMeaning(code));
 }
 
@@ -158,22 +162,38 @@ std::string SettingsEnding(const korr::UpdateSession& session) {
 void ReportResult(const UpdateOptions& o, korr::UpdateSession& session, int32_t result,
                   uint32_t seconds) {
     const korr::AppState& state = session.State();
+    const std::string verdict = korr::DryRunVerdict(session.DryRun(), state.productName);
     if (o.json) {
-        JsonLine("result")
-            .Add("code", int64_t{result})
-            .Add("meaning", result >= 0 ? std::string("updated") : ResultMeaning(result))
+        JsonLine line("result");
+        line.Add("code", int64_t{result})
+            .Add("meaning", result < 0 ? ResultMeaning(result, session)
+                            : o.dryRun ? verdict
+                                       : std::string("updated"))
             .Add("seconds", int64_t{seconds})
             .Add("log", state.errorLogPath)
-            .Add("settings",
-                 result >= 0 ? korr::SettingsOutcomeName(session.SettingsResult()) : "not restored")
             .Add("settings-kept", session.KeptSettingsFile())
-            .Add("settings-missing", session.MissingSettings())
-            .Write(stdout);
+            .Add("settings-missing", session.MissingSettings());
+        if (!o.dryRun) {
+            line.Add("settings", result >= 0 ? korr::SettingsOutcomeName(session.SettingsResult())
+                                             : "not restored");
+        }
+        if (o.dryRun) line.Add("dry-run", true);
+        line.Write(stdout);
         return;
     }
     if (result < 0) {
         // The command's last line tells where the log is.
-        ReportError(result, ResultMeaning(result).c_str());
+        ReportError(result, ResultMeaning(result, session).c_str());
+        if (o.dryRun) {
+            std::fprintf(stderr,
+                         "Dry run: a real update would stop here. Nothing was erased; the "
+                         "instrument was left as it was.\n");
+        }
+        return;
+    }
+    if (o.dryRun) {
+        std::printf("Dry run: %s. Nothing was erased; the instrument was left as it was.\n",
+                    verdict.c_str());
         return;
     }
     const char* simulated = o.simulate ? "simulated " : "";
@@ -181,8 +201,10 @@ void ReportResult(const UpdateOptions& o, korr::UpdateSession& session, int32_t 
                 session.Host().image.name, SettingsEnding(session).c_str());
 }
 
-int ExitStatus(int32_t result, const CliUserInterface& ui, const korr::UpdateSession& session) {
+int ExitStatus(int32_t result, const CliUserInterface& ui, const korr::UpdateSession& session,
+               bool dryRun) {
     if (result >= 0) {
+        if (dryRun) return kExitOk;  // nothing was erased, nothing had to come back
         const korr::SettingsOutcome s = session.SettingsResult();
         const bool allBack =
             s == korr::SettingsOutcome::Restored || s == korr::SettingsOutcome::NotKept;
@@ -206,6 +228,7 @@ int32_t Prepare(const UpdateOptions& o, korr::UpdateSession& session) {
         session.SetNewSerialNumber(o.newSerial);
     }
     session.SetDontEraseData(o.dontErase);
+    session.SetDryRun(o.dryRun);
     return 1;
 }
 
@@ -251,7 +274,7 @@ int RunUpdate(const UpdateOptions& o, const CLI::App& sub, CommandLog& log) {
     korr::SetEventPump(nullptr);
     ui.EndLine();
     ReportResult(o, session, result, seconds);
-    return ExitStatus(result, ui, session);
+    return ExitStatus(result, ui, session, o.dryRun);
 }
 
 }  // namespace
@@ -275,6 +298,9 @@ void RegisterUpdateCommand(CLI::App& app, Commands& commands) {
     sub->add_flag("--restore-left-settings", o->restoreLeftSettings,
                   "restore a settings file an unfinished update left even when nothing ties it "
                   "to this instrument");
+    sub->add_flag("--dry-run", o->dryRun,
+                  "run every check up to the first erase, then stop without starting the "
+                  "loader: exit 0 when a real update would go ahead");
     sub->add_flag("--json", o->json, "one JSON object a line on stdout, for scripts");
     AddLogOptions(sub, commands.logOptions);
     sub->add_flag("--simulate", o->simulate,

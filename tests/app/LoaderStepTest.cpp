@@ -67,7 +67,8 @@ TEST(Programming, EachLoaderFailureShowsItsBox) {
         EXPECT_LT(r, 0);
         ASSERT_EQ(rig.ui.boxes.size(), 1u);
         EXPECT_EQ(rig.ui.boxes[0].title, c.title);
-        EXPECT_EQ(rig.ui.boxes[0].text, ErrorText(r));
+        EXPECT_EQ(rig.ui.boxes[0].text,
+                  ErrorText(r) + "\n\nThe firmware loader refused the command.");
     }
 }
 

@@ -2,7 +2,9 @@
 // instrument in virtual time, its exit statuses, its JSON lines and its questions.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "support/OutputText.h"
@@ -145,6 +147,73 @@ TEST(UpdateCli, UsageErrors) {
         const SpawnResult r = cli.Run(c.args);
         EXPECT_EQ(r.status, 2) << c.says;
         EXPECT_TRUE(Has(r.err, c.says)) << r.err;
+    }
+}
+
+// The settings files in the simulated instrument's data folder.
+std::vector<std::string> SettingsFiles(const Cli& cli) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(cli.dir.File("data/Korrin/KorrBSL/simulated"), ec)) {
+        const std::string name = entry.path().filename().string();
+        // A settings file's lock stays behind by design; it holds no settings.
+        if (name.size() < 5 || name.substr(name.size() - 5) != ".lock") names.push_back(name);
+    }
+    return names;
+}
+
+TEST(UpdateCli, DryRunSaysWhetherARealUpdateWouldGoAhead) {
+    Cli cli;
+    SpawnResult r = cli.Run({"--simulate", "--sim-time", "virtual", "--dry-run"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(Lines(r.out).back(),
+              "Dry run: a real update would go ahead: the Quorra Series 7 runs QS7 3.55 and "
+              "would be updated to QS7 3.60; its settings were read twice, agreed and could be "
+              "written. Nothing was erased; the instrument was left as it was.");
+    EXPECT_FALSE(Has(r.out, "Starting the firmware loader")) << r.out;
+    EXPECT_TRUE(SettingsFiles(cli).empty());
+
+    r = cli.Run({"--simulate", "--sim-time", "virtual", "--dry-run", "--json"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(Lines(r.out).back(),
+                    "\"code\": 1, \"meaning\": \"a real update would go "
+                    "ahead: "))
+        << r.out;
+    EXPECT_TRUE(Has(Lines(r.out).back(), "\"dry-run\": true}")) << r.out;
+
+    r = cli.Run({"--simulate", "--sim-time", "virtual", "--dry-run", "--type", "QE8"});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    const std::vector<std::string> err = Lines(r.err);
+    ASSERT_GE(err.size(), 3u) << r.err;
+    EXPECT_EQ(err[err.size() - 3], "error -121: the instrument is of another type");
+    EXPECT_EQ(err[err.size() - 2],
+              "Dry run: a real update would stop here. Nothing was erased; the instrument was "
+              "left as it was.");
+}
+
+TEST(UpdateCli, ALossyLineIsToldFromARefusalAndPilesUpNoSettingsFiles) {
+    Cli cli;
+    for (const char* seed : {"1", "2"}) {
+        SCOPED_TRACE(seed);
+        const SpawnResult r =
+            cli.Run({"--simulate", "--sim-time", "virtual", "--lose", "0.002", "--seed", seed});
+        EXPECT_EQ(r.status, 1) << r.err;
+        const std::vector<std::string> err = Lines(r.err);
+        ASSERT_GE(err.size(), 2u) << r.err;
+        const std::string& line = err[err.size() - 2];
+        EXPECT_EQ(line.rfind("error -1: the firmware loader refused a command that most likely "
+                             "reached it damaged: ",
+                             0),
+                  0u)
+            << line;
+        EXPECT_TRUE(Has(line,
+                        "the line is losing or garbling bytes (check the cable and its "
+                        "connections)"))
+            << line;
+        // The upload failed after the erase: the one settings file is kept, none moved aside.
+        EXPECT_EQ(SettingsFiles(cli),
+                  std::vector<std::string>{"Quorra Series 7.sim0.settings.txt"});
     }
 }
 

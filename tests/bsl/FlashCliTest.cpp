@@ -56,6 +56,18 @@ TEST_F(FlashCli, ProgramsTheSimulatedInstrument) {
     EXPECT_EQ(o.err, "");
 }
 
+TEST_F(FlashCli, DryRunStopsBeforeTheLoader) {
+    SpawnResult o = Run({"flash", "--simulate", "--dry-run"});
+    ASSERT_EQ(o.status, 0) << o.out << o.err;
+    EXPECT_EQ(o.out,
+              "Identifying the instrument on sim0...\nFound Quorra Series 7 (QS7 3.55).\nDry "
+              "run: programming would go ahead (QS7 3.60 into the Quorra Series 7). Nothing was "
+              "erased and the firmware loader was not started.\n");
+    o = Run({"flash", "--simulate", "--dry-run", "--device-type", "QE8"});
+    EXPECT_EQ(o.status, 1) << o.out;
+    EXPECT_TRUE(Has(o.err, "Nothing was erased")) << o.err;
+}
+
 TEST_F(FlashCli, VerboseLogGoesToTheDataFolderAndToStderr) {
     SpawnResult o = Run({"flash", "--simulate", "-v"});
     ASSERT_EQ(o.status, 0) << o.err;

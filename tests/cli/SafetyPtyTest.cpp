@@ -171,4 +171,36 @@ TEST_F(SafetyPty, IdentifyTellsOfAnInterruptedUpdate) {
     }
 }
 
+TEST_F(SafetyPty, DryRunsLeaveTheInstrumentRunningItsFirmware) {
+    const std::vector<std::string> commands[] = {{"flash", "--dry-run"},
+                                                 {"update", "--dry-run", "--yes"}};
+    for (const std::vector<std::string>& command : commands) {
+        SCOPED_TRACE(command[0]);
+        Korrsim sim(dir, {"--calibration"});
+        ASSERT_TRUE(sim.Started());
+        std::vector<std::string> args = command;
+        args.insert(args.end(), {"--port", sim.Port()});
+        const korrtest::SpawnResult r = Korrbsl(args);
+        EXPECT_EQ(r.status, 0) << r.out;
+        EXPECT_TRUE(Has(r.out, "Dry run: ")) << r.out;
+        EXPECT_FALSE(Has(r.out, "Starting the firmware loader")) << r.out;
+        const korrtest::SpawnResult identify = Korrbsl({"identify", "--port", sim.Port()});
+        EXPECT_EQ(identify.status, 0) << identify.out;
+        EXPECT_TRUE(Has(identify.out, "QS7 3.55")) << identify.out;
+        EXPECT_TRUE(Has(sim.StopAndDump(), kCalibrationLine)) << "the information memory is intact";
+    }
+}
+
+TEST_F(SafetyPty, FlashTellsALossyLineFromTheLoadersRefusal) {
+    Korrsim sim(dir, {"--lose", "0.004", "--seed", "3"});
+    ASSERT_TRUE(sim.Started());
+    const korrtest::SpawnResult r = Korrbsl({"flash", "--port", sim.Port()});
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(Has(r.out,
+                    "the line is losing or garbling bytes (check the cable and its "
+                    "connections)\n"))
+        << r.out;
+    EXPECT_FALSE(Has(r.out, "the firmware loader refused the command")) << r.out;
+}
+
 }  // namespace

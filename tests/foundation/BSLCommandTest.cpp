@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "bsl/KorrBSLHost.h"
 #include "host/SimBench.h"
@@ -210,6 +212,44 @@ TEST_F(BSLCommandTest, WriteFailureIsLoggedAsKCommWrite) {
     EXPECT_NE(korrtest::ReadFile(logPath).find(
                   "KorrBSL: BSLCommand got unexpected response (-21) from KCommWrite"),
               std::string::npos);
+}
+
+// A refusal is the loader's own only while the line has given no other trouble: a frame that
+// reaches it damaged is refused too, and then commands go through only when repeated.
+TEST_F(BSLCommandTest, TheLineRecordTellsARefusalFromANoisyLine) {
+    struct Case {
+        const char* letters;               // the command of each exchange
+        std::vector<std::string> answers;  // one per exchange; empty: no answer
+        LoaderTrouble trouble;
+        uint32_t repeatedThrough;
+    } cases[] = {
+        {"ggg", {"+\r", "-\r", "-\r"}, LoaderTrouble::Refused, 0},
+        // a block refused on every try, its address accepted before each new try
+        {"W@W@W", {"-\r", "+\r", "-\r", "+\r", "-\r"}, LoaderTrouble::Refused, 0},
+        {"WW@W", {"-\r", "+\r", "+\r", "-\r"}, LoaderTrouble::NoisyLine, 1},
+        {"gg", {"+\r", "\r"}, LoaderTrouble::Garbled, 0},  // the '+' was lost
+        {"ggg", {"x\r", "?\r", "+2\r"}, LoaderTrouble::None, 2},
+        {"gg", {"-\r", ""}, LoaderTrouble::Silent, 0},
+    };
+    Connect();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.letters);
+        size_t next = 0;
+        korrtest::LambdaDevice device(bench.Line(), [&](korrsim::Link& link, uint8_t byte) {
+            if (byte != '\r' || next >= c.answers.size()) return;
+            const std::string answer = c.answers[next++];
+            if (!answer.empty())
+                link.Loop().After(1000, [&link, answer] { link.DeviceSend(answer); });
+        });
+        host.line.Clear();
+        for (size_t i = 0; i < c.answers.size(); ++i) {
+            const char letter = c.letters[i];
+            host.BSLCommand(letter, letter == 'g' ? nullptr : "1100", letter == 'g' ? 0 : 4, '\r',
+                            reply, &elapsed);
+        }
+        EXPECT_EQ(JudgeLoaderTrouble(host.line), c.trouble);
+        EXPECT_EQ(host.line.repeatedThrough, c.repeatedThrough);
+    }
 }
 
 }  // namespace
