@@ -158,6 +158,10 @@ void Logger::Build(std::span<const LoggerKey> keys) {
         Settings().Set("trait", std::to_string(stored & 0xFF));
         return Reply::Ok();
     });
+    // The build belongs to the firmware: "set -build" is acknowledged and changes nothing.
+    OnSet("build", [this](const std::string&) {
+        return Settings().Knows("build") ? Reply::Ok() : Reply::Error();
+    });
     radio_ = Settings().Knows("rch");
 }
 
@@ -188,6 +192,7 @@ void Logger::FactoryReset() {
     };
     for (const LoggerKey& k : keys_) reset(k);
     for (const LoggerKey& k : kModemKeys) reset(k);
+    if (!newBuild_.empty() && Settings().Knows("build")) Settings().Set("build", newBuild_);
 }
 
 void Logger::SetModem(bool on) {

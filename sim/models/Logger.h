@@ -51,6 +51,9 @@ class Logger : public CommandDevice {
     void SetModem(bool on);
     // New firmware: the settings with a factory value take it (the logger keeps the others).
     void FactoryReset();
+    // The build text the next new firmware reports ("get -build"); empty: the build stays.
+    // "set -build" never changes it.
+    void SetNewBuild(std::string build) { newBuild_ = std::move(build); }
 
   private:
     void Build(std::span<const LoggerKey> keys);
@@ -60,6 +63,7 @@ class Logger : public CommandDevice {
     std::string versionReply_;
     bool radio_ = true;
     bool modem_ = false;
+    std::string newBuild_;
 };
 
 // The oldest logger firmware: "get -ver" is unknown; "show" reports name, version, radio mode,

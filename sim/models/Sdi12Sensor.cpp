@@ -56,7 +56,7 @@ std::string Sdi12Sensor::Respond(const std::string& body) {
     if (body == "I") return a + Identification() + "\r\n";
     if (body.size() == 2 && body[0] == 'A') {
         if (!IsAddress(body[1])) return {};
-        address_ = body[1];
+        if (!refusesAddress_) address_ = body[1];
         return std::string(1, address_) + "\r\n";
     }
     if (body == "X4") return a + " " + calibration_[0] + "\r\n";

@@ -11,7 +11,7 @@
 // The sensor sleeps after a short silence on the bus; a break (the communication device sends
 // one for the host's wake byte) wakes it, and a sleeping sensor does not hear a command without
 // one. Switches make it misbehave the ways a host must survive: no answer to the type query
-// (older sensors), "ERROR" to calibration writes, answering only the address query, and a slow
+// (older sensors), "ERROR" to calibration writes, an address change it does not make, answering only the address query, and a slow
 // wake-up that answers the first command after a break too late.
 
 #include <cstdint>
@@ -62,6 +62,8 @@ class Sdi12Sensor {
     // --- switches ---
     void SetTypeQueryAnswered(bool on) { answersType_ = on; }
     void SetCalibrationWritesRefused(bool on) { refusesWrites_ = on; }
+    // An address change is answered from the old address, which the sensor keeps.
+    void SetAddressChangeRefused(bool on) { refusesAddress_ = on; }
     // Answers the address query and nothing else.
     void SetMute(bool on) { mute_ = on; }
     // A sleeping sensor woken by a break answers that command only after this long, and hears
@@ -85,6 +87,7 @@ class Sdi12Sensor {
     std::string calibration_[2] = {"A=1.0234;B=-0.0125;C=0.9981", ""};
     bool answersType_ = true;
     bool refusesWrites_ = false;
+    bool refusesAddress_ = false;
     bool mute_ = false;
     TimeUs wakeTime_ = 0;
     TimeUs lastActive_ = 0;

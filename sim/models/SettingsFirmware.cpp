@@ -131,7 +131,11 @@ Reply SettingsFirmware::Dispatch(const std::string& word, const std::string& arg
     std::string key, value;
     SplitKeyValue(args, &key, &value);
     if (word == "get") {
-        if (List(key) != nullptr) return WithFault(getFaults_, key, GetListed(key, value));
+        if (List(key) != nullptr) {
+            // A fault on one entry ("user 2") leaves the count and the other entries alone.
+            const Reply entry = WithFault(getFaults_, key + " " + value, GetListed(key, value));
+            return WithFault(getFaults_, key, entry);
+        }
         return WithFault(getFaults_, key, CommandDevice::Dispatch(word, args));
     }
     // Settings are written only after the access code, where the type asks for one.

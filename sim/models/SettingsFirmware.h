@@ -59,6 +59,7 @@ class SettingsFirmware : public CommandDevice {
     const std::string& LastPost() const { return lastPost_; }
 
     // --- switches ---
+    // `key` may name one entry of a list ("user 2").
     void SetGetFault(const std::string& key, SettingFault fault) { getFaults_[key] = fault; }
     void SetSetFault(const std::string& key, SettingFault fault) { setFaults_[key] = fault; }
     void SetBattery(int percent) { batteryReply_ = std::to_string(percent); }

@@ -123,9 +123,9 @@ bool UpdateSession::LeftFileIsThisInstruments(const std::string& left,
 // so the instrument is read again on new connections before the file is called another's.
 bool UpdateSession::InstrumentHoldsLeftFile(const std::string& left, const std::string& leftText,
                                             const std::string& now) {
-    bool holds = WithoutOrigin(leftText) == now;
+    bool holds = HoldsAllOf(leftText, now);
     for (int attempt = 1; attempt < kLeftFileReadings && !holds; ++attempt) {
-        holds = InstrumentHoldsTheFile(left);
+        holds = InstrumentHoldsTheFile(left, true);
     }
     protocol_.settingsHeld = false;
     if (holds) {

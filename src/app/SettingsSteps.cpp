@@ -24,6 +24,13 @@ bool Collected(int32_t r) {
     return r >= 0 || r == -35;  // -35: some settings could not be read, the rest are saved
 }
 
+// Names the value that kept the settings out of the file, for the save's box.
+std::string UnsavableNote(const Korr_protocol& protocol) {
+    if (protocol.unsavableSetting.empty()) return {};
+    return "\n\nThe value of the setting \"" + protocol.unsavableSetting +
+           "\" holds a line break, which the settings file cannot keep.";
+}
+
 }  // namespace
 
 int32_t UpdateSession::SaveSettings() {
@@ -63,11 +70,15 @@ int32_t UpdateSession::SaveSettings() {
         dryRun_.settingsChecked = true;
         return r == -35 ? AskAboutMissingSettings() : r;
     }
+    const std::string note = UnsavableNote(protocol_);
     if (!state_.repMode && !state_.factoryMode) {
-        Show(Box::SettingsSave);
+        const TextArgs a = Args();
+        ui_.Beep(kBeepHand);
+        ui_.ShowMessageBox(BoxBody(Box::SettingsSave, a) + note, BoxTitle(Box::SettingsSave, a),
+                           FindBox(Box::SettingsSave).kind);
         return r;
     }
-    if (!Ask(Box::SettingsRetrieve)) return kUpdateCancelled;
+    if (!Ask(Box::SettingsRetrieve, note)) return kUpdateCancelled;
     settingsNotRetrieved_ = true;
     dryRun_.withoutSettings = true;
     return 1;
@@ -101,7 +112,7 @@ int32_t UpdateSession::SaveAndConfirm(const std::string& path) {
     for (int attempt = 0; attempt < kSettingsReadings && !Collected(r); ++attempt) {
         r = protocol_.KDSaveInfo(path.c_str());
         if (!Collected(r)) break;
-        if (InstrumentHoldsTheFile(path)) {
+        if (InstrumentHoldsTheFile(path, true)) {
             if (path == state_.settingsFilePath) RecordOrigin();
             return r;
         }
@@ -132,17 +143,26 @@ void UpdateSession::RecordOrigin() {
     }
 }
 
-// Reads the instrument's settings again and compares them with the settings file.
+// Reads the instrument's settings again and compares them with the settings file, setting by
+// setting as far as a restore writes them back.
 // The second reading runs on a new connection: an answer cut short by noise leaves its rest on
 // the line, and every answer after it in the same connection is the one before, so that two
 // readings there would agree on the same wrong values.
-bool UpdateSession::InstrumentHoldsTheFile(const std::string& path) {
+bool UpdateSession::InstrumentHoldsTheFile(const std::string& path, bool wholeFile) {
     protocol_.KDDisconnect(false);
     DeviceInfo again = deviceInfo_;
     const int32_t r =
         protocol_.KDConnect(state_.portName.c_str(), kUpdateBaudIndex, kConnectTries, &again);
     std::string saved, now;
-    return r > 0 && ReadSettingsBesideFile(path, &saved, &now) && WithoutOrigin(saved) == now;
+    if (r <= 0 || !ReadSettingsBesideFile(path, &saved, &now)) return false;
+    return wholeFile ? HoldsAllOf(saved, now)
+                     : SameRestoredSettings(protocol_.deviceType, saved, now);
+}
+
+// Compared both ways: a file that lacks settings the instrument has is not what it holds.
+bool UpdateSession::HoldsAllOf(const std::string& file, const std::string& now) const {
+    return SameRestoredSettings(protocol_.deviceType, file, now) &&
+           SameRestoredSettings(protocol_.deviceType, now, file);
 }
 
 // Reads the instrument's settings as they are now into a scratch file beside the settings file
@@ -218,6 +238,9 @@ void UpdateSession::RestoreSettings() {
     if (r == -105 || r == -106) box = Box::RestoreUnreadable;
     if (r == -35) box = Box::RestorePartial;
     std::string text = BoxBody(box, a);
+    if (!protocol_.settingsNotInFile.empty()) {
+        text += "\n\nThe settings file did not hold: " + protocol_.settingsNotInFile + ".";
+    }
     // What did not go back is still in the file: say where it is.
     if (FileExists(state_.settingsFilePath)) text += ExpandText(kSettingsKeptNote, a);
     const BoxText& b = FindBox(box);

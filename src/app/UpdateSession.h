@@ -135,7 +135,8 @@ class UpdateSession {
     void TakeOverFile(const std::string& left);
     void ChooseFileForLoader();
     std::string SharedSettingsPath() const;
-    bool InstrumentHoldsTheFile(const std::string& path);
+    bool InstrumentHoldsTheFile(const std::string& path, bool wholeFile = false);
+    bool HoldsAllOf(const std::string& file, const std::string& now) const;
     bool ReadSettingsBesideFile(const std::string& path, std::string* saved, std::string* now);
     int32_t EndDryRun();
     int32_t StartLoader();

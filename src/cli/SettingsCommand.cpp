@@ -49,6 +49,7 @@ constexpr CodeText kMeanings[] = {
     {-34, "the device refused the command"},
     {-35, "some settings were not saved or restored; check the instrument's settings"},
     {-36, "the device is not initialised"},
+    {-37, "a setting's value holds a line break, which the settings file cannot keep"},
     {-60, "out of memory, or the file is too large to be a settings file"},
     {-80, "the firmware loader answers instead of the firmware (interrupted update?)"},
     {-81, "the firmware loader is waiting instead of the firmware (interrupted update?)"},
@@ -92,6 +93,11 @@ int RunSave(const SettingsOptions& o, CommandLog& commandLog) {
     if (!Connect(kp, o.port, &info, commandLog, &status)) return status;
     const int32_t r = kp.KDSaveInfo(o.file.c_str());
     kp.KDDisconnect(false);
+    if (r < 0 && !kp.unsavableSetting.empty()) {
+        const std::string meaning = "the value of \"" + kp.unsavableSetting +
+                                    "\" holds a line break, which the settings file cannot keep";
+        return ReportError(r, meaning.c_str());
+    }
     if (r == -35) {
         // The file holds the rest; what it lacks must not go unnoticed.
         std::fprintf(stderr,
@@ -122,6 +128,11 @@ int RunRestore(const SettingsOptions& o, CommandLog& commandLog) {
     const int32_t r =
         kp.KDRestoreInfo(o.file.c_str(), o.newSerial.empty() ? nullptr : o.newSerial.c_str());
     kp.KDDisconnect(true);
+    if (r < 0 && !kp.settingsNotInFile.empty()) {
+        const std::string meaning =
+            "the settings file does not hold " + kp.settingsNotInFile + "; they were not restored";
+        return ReportError(r, meaning.c_str());
+    }
     if (r < 0) return Fail(r);
     std::printf("restored the settings of the %s from %s\n", info.displayName, o.file.c_str());
     return kExitOk;

@@ -119,6 +119,17 @@ InstrumentFlags ReadHadjTau(const char* text, InstrumentSettings& s) {
 
 }  // namespace
 
+std::vector<const char*> InstrumentRestoredKeys(int deviceType) {
+    std::vector<const char*> restored;
+    const TypeKeys* keys = FindTypeKeys(deviceType);
+    if (keys == nullptr) return restored;
+    for (const ReadKey& want : keys->keys) {
+        if (want.key != nullptr) restored.push_back(want.key);
+    }
+    if (keys->lists & kInstHadjTau) restored.insert(restored.end(), {"tau", "hadj"});
+    return restored;
+}
+
 int32_t ReadInstrumentSection(Korr_protocol& protocol, const char* fileText) {
     const TypeKeys* keys = FindTypeKeys(protocol.deviceType);
     char type[33];
@@ -126,6 +137,9 @@ int32_t ReadInstrumentSection(Korr_protocol& protocol, const char* fileText) {
         std::strcmp(type, DeviceTypeInfo(protocol.deviceType).code) != 0) {
         return -30;
     }
+    // Every key of the type is on a line of its own in a whole file, empty or not.
+    NoteMissingKeys(fileText, InstrumentRestoredKeys(protocol.deviceType),
+                    protocol.settingsNotInFile);
     InstrumentSettings settings = protocol.instrument;
     InstrumentFlags flags = kInstFromFile | ReadKeys(fileText, *keys, settings);
     if (keys->lists & kInstCal) flags |= ReadCalList(fileText, settings);

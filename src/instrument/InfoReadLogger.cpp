@@ -1,8 +1,11 @@
 // The logger family's section of the settings file, read back into the logger settings.
 #include <cstdio>
+#include <span>
+#include <vector>
 
 #include "device/DeviceRecords.h"
 #include "instrument/InfoFile.h"
+#include "instrument/InfoFileLookup.h"
 
 namespace korr {
 
@@ -47,13 +50,23 @@ struct LoggerReader {
         for (int i = 0; i < 5; ++i) field[i] = static_cast<uint8_t>(v[i]);
         return true;
     }
-    // The radio subchannel also tells that the logger has a radio.
-    void Subchannel() {
+    // The radio subchannel also tells that the logger has a radio, unless the file marks that
+    // it has none ("radio" line): then the radio lines hold nothing to restore. Files without
+    // the mark are read as they always were.
+    void Subchannel(int32_t* trait) {
+        int32_t radio = 1;
+        const bool marked = GetFileLong(text, "radio", &radio);
+        if (marked && radio == 0) {
+            mask &= ~(kSetRadioMode | kSetRadioChannel | kSetRadioSubchannel);
+            *trait = (*trait & ~kTraitRadio) | kTraitValid;
+            mask |= kSetTrait;
+            return;
+        }
         int32_t value = 0;
         if (!GetFileLong(text, "rsch", &value)) return;
         s.radioSubchannel = value;
         mask |= kSetRadioSubchannel | kSetTrait;
-        s.trait |= kTraitValid | kTraitRadio;
+        *trait |= kTraitValid | kTraitRadio;
     }
     // An ADC set counts only when its first factors are real (0 and 255 mark them missing).
     void ADC(const char* slopesKey, const char* offsetsKey, uint8_t (&slopes)[5],
@@ -85,7 +98,7 @@ void ReadTr30(LoggerReader& r) {
     r.Integer("data", s.dataParameter, kSetDataParameter);
     r.Integer("rmode", s.radioMode, kSetRadioMode);
     r.Integer("rch", s.radioChannel, kSetRadioChannel);
-    r.Subchannel();
+    r.Subchannel(&s.trait);
     r.Text("site", s.site, kSetSite);
     r.Real("lat", s.latitude, kSetLatitude);
     r.Real("lon", s.longitude, kSetLongitude);
@@ -134,17 +147,37 @@ void ReadFieldHub(LoggerReader& r) {
     r.Text("name", s.deviceName, kSetName);
     r.Text("sn", s.serialNumber, kSetSerialNumber);
     r.Integer("rch", s.radioChannel, kSetRadioChannel);
-    int32_t value = 0;
-    if (GetFileLong(r.text, "rsch", &value)) {
-        s.radioSubchannel = value;
-        r.mask |= kSetRadioSubchannel | kSetTrait;
-        s.trait = kTraitValid | kTraitRadio;
-    }
+    int32_t trait = 0;  // the hub's trait is made from the file alone
+    r.Subchannel(&trait);
+    if (r.mask & kSetTrait) s.trait = trait;
     r.Integer("data", s.dataParameter, kSetDataParameter);
     s.capabilities = kFieldHubCapabilities;
 }
 
+// The keys of the settings a restore writes back that every file of the type holds (the ADC
+// lines only come with ADC factors).
+std::span<const char* const> LoggerKeysAlwaysWritten(int deviceType) {
+    static constexpr const char* kTr3b[] = {"name", "sn", "wake", "padc", "ports"};
+    static constexpr const char* kFieldHub[] = {"name", "sn", "rch", "rsch", "data"};
+    static constexpr const char* kTr30[] = {
+        "deviceid", "name", "sn",   "trait",    "wake",   "padc", "ports", "depth",
+        "data",     "rmode", "rch", "rsch",     "site",   "lat",  "lon",   "timezone",
+        "report",   "apn",  "user", "passwd",   "host",   "authkey", "ipport"};
+    if (deviceType == kDeviceTypeTr3b) return kTr3b;
+    if (deviceType == kDeviceTypeFieldHub) return kFieldHub;
+    return kTr30;
+}
+
 }  // namespace
+
+std::vector<const char*> LoggerRestoredKeys(int deviceType) {
+    const std::span<const char* const> always = LoggerKeysAlwaysWritten(deviceType);
+    std::vector<const char*> keys(always.begin(), always.end());
+    if (deviceType != kDeviceTypeTr3b && deviceType != kDeviceTypeFieldHub) {
+        keys.insert(keys.end(), {"ADC15 slopes", "ADC15 offsets", "ADC30 slopes", "ADC30 offsets"});
+    }
+    return keys;
+}
 
 int32_t ReadLoggerSection(Korr_protocol& protocol, const char* fileText) {
     char type[33];
@@ -161,6 +194,12 @@ int32_t ReadLoggerSection(Korr_protocol& protocol, const char* fileText) {
     } else {
         ReadTr30(reader);
     }
+    std::span<const char* const> always = LoggerKeysAlwaysWritten(protocol.deviceType);
+    // Older Tr3b files carry the ports as "Port number" lines instead of the last key.
+    if (protocol.deviceType == kDeviceTypeTr3b && FindFileValue(fileText, "Port number=\"1\" value")) {
+        always = always.first(always.size() - 1);
+    }
+    NoteMissingKeys(fileText, always, protocol.settingsNotInFile);
     settings.validMask = reader.mask;
     protocol.loggerSettings = settings;
     protocol.SavedFlags = reader.mask;

@@ -9,7 +9,7 @@ namespace {
 
 constexpr int kDeviceTypeHV = 14;  // the one type with calibration texts
 
-void AppendRecords(std::string& out, const RecordSet& set, const char* word) {
+void AppendRecords(InfoText& out, const RecordSet& set, const char* word) {
     for (int32_t i = 0; i < set.count && set.records && set.records[i].text[0] != '\0'; ++i) {
         AppendLine(out, "%s%02d=\"%s\"\r\n", word, static_cast<int>(i), set.records[i].text);
     }
@@ -17,7 +17,7 @@ void AppendRecords(std::string& out, const RecordSet& set, const char* word) {
 
 }  // namespace
 
-void AppendInstrumentSection(std::string& out, const Korr_protocol& protocol) {
+void AppendInstrumentSection(InfoText& out, const Korr_protocol& protocol) {
     const InstrumentSettings& s = protocol.instrument;
     AppendLine(out, "type=\"%s\"\r\n", DeviceTypeInfo(protocol.deviceType).code);
     AppendInstrumentKeys(out, s);

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "device/DeviceRecords.h"
+#include "device/DeviceSettings.h"
 #include "instrument/InfoFile.h"
 
 namespace korr {
@@ -10,7 +11,7 @@ namespace korr {
 namespace {
 
 // "%+.5f" without the locale: the file always carries a decimal point.
-void AppendCoordinate(std::string& out, const char* key, double value) {
+void AppendCoordinate(InfoText& out, const char* key, double value) {
     char digits[64];
     char* at = digits;
     if (!std::signbit(value)) *at++ = '+';
@@ -21,14 +22,18 @@ void AppendCoordinate(std::string& out, const char* key, double value) {
     AppendLine(out, "%s=\"%s\"\r\n", key, digits);
 }
 
-void AppendFive(std::string& out, const char* key, const uint8_t* v) {
+void AppendFive(InfoText& out, const char* key, const uint8_t* v) {
     AppendLine(out, "%s=\"%u %u %u %u %u\"\r\n", key, v[0], v[1], v[2], v[3], v[4]);
 }
 
-void AppendRadioAndSite(std::string& out, const DeviceSettingsRecord& s) {
+void AppendRadioAndSite(InfoText& out, const DeviceSettingsRecord& s) {
     AppendLine(out, "rmode=\"%d\"\r\n", static_cast<int>(s.radioMode));
     AppendLine(out, "rch=\"%d\"\r\n", static_cast<int>(s.radioChannel));
     AppendLine(out, "rsch=\"%d\"\r\n", static_cast<int>(s.radioSubchannel));
+    // The radio lines are written for every logger; this one says whether they mean anything.
+    if (const int32_t radio = TraitHasRadio(s.trait); radio >= 0) {
+        AppendLine(out, "radio=\"%d\"\r\n", static_cast<int>(radio));
+    }
     AppendLine(out, "data=\"%d\"\r\n", static_cast<int>(s.dataParameter));
     AppendLine(out, "site=\"%s\"\r\n", s.site);
     AppendCoordinate(out, "lat", s.latitude);
@@ -37,7 +42,7 @@ void AppendRadioAndSite(std::string& out, const DeviceSettingsRecord& s) {
     AppendLine(out, "report=\"%u\"\r\n", static_cast<unsigned>(s.reportMode));
 }
 
-void AppendNetwork(std::string& out, const DeviceSettingsRecord& s) {
+void AppendNetwork(InfoText& out, const DeviceSettingsRecord& s) {
     AppendLine(out, "apn=\"%s\"\r\n", s.apn);
     AppendLine(out, "user=\"%s\"\r\n", s.apnUser);
     AppendLine(out, "passwd=\"%s\"\r\n", s.apnPassword);
@@ -48,7 +53,7 @@ void AppendNetwork(std::string& out, const DeviceSettingsRecord& s) {
 
 }  // namespace
 
-void AppendLoggerSection(std::string& out, const DeviceSettingsRecord& s) {
+void AppendLoggerSection(InfoText& out, const DeviceSettingsRecord& s) {
     AppendLine(out, "type=\"%s\"\r\n", s.className);
     AppendLine(out, "deviceid=\"%s\"\r\n", s.deviceID);
     AppendLine(out, "name=\"%s\"\r\n", s.deviceName);

@@ -35,8 +35,10 @@ class Collector {
             case StepKind::Cal:
                 return CalList();
             case StepKind::HadjTau: {
-                if (Keep(row.bit, Read(row.values[0])) > 0) Keep(row.bit, Read(row.values[1]));
-                return 1;
+                // An instrument without hadj is no failure; hadj without its tau would be
+                // written back with a tau it never had.
+                if (Read(row.values[0]) <= 0) return 1;
+                return Keep(row.bit, Read(row.values[1]));
             }
             case StepKind::PandPv: {
                 int32_t r = Keep(row.bit, Read(row.values[0]));
@@ -45,7 +47,10 @@ class Collector {
             }
             case StepKind::Records: {
                 RecordSet& set = row.recordType == kRecordUser ? kp_.userRecords : kp_.eqnRecords;
-                return Keep(row.bit, kp_.GetRecords_Serial(set, row.recordType));
+                const int32_t r = kp_.GetRecords_Serial(set, row.recordType);
+                // Records read before the list broke off are kept, and the step still fails.
+                Keep(row.bit, r > 0 || set.count > 0 ? 1 : r);
+                return r;
             }
         }
         return -11;

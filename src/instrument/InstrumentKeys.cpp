@@ -64,7 +64,7 @@ const InstrumentKey* FindInstrumentKey(const char* key) {
     return nullptr;
 }
 
-void AppendInstrumentKeys(std::string& out, const InstrumentSettings& s) {
+void AppendInstrumentKeys(InfoText& out, const InstrumentSettings& s) {
     for (const InstrumentKey& row : kInstrumentKeys) {
         if (row.text != nullptr) {
             AppendLine(out, "%s=\"%s\"\r\n", row.key, row.text(s));

@@ -20,6 +20,13 @@ bool ToInt32(const char* text, int32_t* value) {
 
 }  // namespace
 
+int32_t SetReplyResult(int32_t exchange, const char* reply) {
+    if (exchange <= 0) return exchange;
+    if (std::strstr(reply, "OK") != nullptr) return 1;
+    if (std::strstr(reply, "Error") != nullptr) return -34;
+    return exchange;
+}
+
 bool ParseDecimal(const char* text, int64_t* value) {
     if (text == nullptr) return false;
     errno = 0;

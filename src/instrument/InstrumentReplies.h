@@ -25,6 +25,10 @@ bool LongValueFromReply(const char* reply, int32_t* value);
 // or it does not fit 32 bits.
 bool LeadingIntFromReply(const char* reply, int32_t* value);
 
+// What a set command's reply says: "OK" confirms it (1); "Error" refuses it (-34), as "ERROR"
+// does on the link; any other reply keeps the exchange's result.
+int32_t SetReplyResult(int32_t exchange, const char* reply);
+
 // A decimal integer with optional leading blanks and sign; false when there is none.
 bool ParseDecimal(const char* text, int64_t* value);
 

@@ -1,9 +1,8 @@
 // SetInstInfo: writes the held instrument settings named by a request word back, one step per
 // setting in a fixed order (the serial number first), going on past failures.
-#include <cstring>
-
 #include "common/FixedText.h"
 #include "instrument/InstrumentLog.h"
+#include "instrument/InstrumentReplies.h"
 #include "instrument/InstrumentSettingTable.h"
 
 namespace korr {
@@ -30,11 +29,9 @@ class Restorer {
             case StepKind::Cal:
                 return CalList();
             case StepKind::HadjTau:
-                Write(row.values[1]);  // tau goes first
-                return Write(row.values[0]);
+                return BothWritten(Write(row.values[1]), Write(row.values[0]));  // tau first
             case StepKind::PandPv:
-                Write(row.values[0]);
-                return Write(row.values[1]);
+                return BothWritten(Write(row.values[0]), Write(row.values[1]));
             case StepKind::Records: {
                 RecordSet& set = row.recordType == kRecordUser ? kp_.userRecords : kp_.eqnRecords;
                 return kp_.SetRecords_Serial(set, row.recordType);
@@ -44,13 +41,17 @@ class Restorer {
     }
 
   private:
-    // One set command; "OK" in the reply makes it 1, any other reply leaves the byte count.
+    // A step of two set commands is done only when both are; otherwise the first failure.
+    static int32_t BothWritten(int32_t first, int32_t second) { return first < 0 ? first : second; }
+
+    // One set command; "OK" in the reply makes it 1, "Error" -34, any other reply leaves the
+    // byte count.
     int32_t Send(const char* command, uint32_t* ms) {
         char reply[kSetReplyCapacity] = {};
         uint32_t length = sizeof reply;
-        int32_t r = kp_.link->DeviceCommand(command, '>', kSetTimeoutMs, reply, &length, ms);
-        if (r > 0 && std::strstr(reply, "OK") != nullptr) r = 1;
-        return r;
+        const int32_t r =
+            kp_.link->DeviceCommand(command, '>', kSetTimeoutMs, reply, &length, ms);
+        return SetReplyResult(r, reply);
     }
 
     int32_t Write(const SettingValue& v) {
@@ -76,8 +77,10 @@ class Restorer {
         return r;
     }
 
+    // Every text is sent; the list counts as written only when each one was.
     int32_t CalList() {
         int32_t r = 1;  // no texts: nothing to write
+        int32_t failed = 0;
         for (size_t i = 0; i < kCalTextCount && kp_.instrument.cal[i][0] != '\0'; ++i) {
             const char* text = kp_.instrument.cal[i];
             char command[kSetCommandCapacity];
@@ -87,9 +90,11 @@ class Restorer {
             if (r == 1) {
                 INST_LOG(LOG_INFO, "SetInstInfo set cal %d to \"%s\" (%d ms)", static_cast<int>(i),
                          text, static_cast<int>(ms));
+            } else if (r < 0 && failed == 0) {
+                failed = r;
             }
         }
-        return r;
+        return failed < 0 ? failed : r;
     }
 
     Korr_protocol& kp_;
@@ -106,6 +111,7 @@ int32_t Korr_protocol::SetInstInfo(InstrumentFlags request) {
     Restorer restorer(*this);
     int32_t result = 1;
     int32_t last = 0;
+    bool anyWritten = false;
     for (;;) {
         if (request == 0) break;
         if (last == -32 || last == -33 || last == -21) {
@@ -123,8 +129,10 @@ int32_t Korr_protocol::SetInstInfo(InstrumentFlags request) {
         if (bit == 0) break;  // only bits without a set command are left
         request &= ~bit;
         last = restorer.Step(*FindSettingRow(bit));
+        if (last > 0) anyWritten = true;
     }
-    if (result == 1 && last < 0) result = last;
+    // A failed last step is the whole result only when nothing else went back.
+    if (result == 1 && last < 0) result = anyWritten ? -35 : last;
     if (result < 0) INST_LOG(LOG_INFO, "SetInstInfo could not restore all settings");
     return result;
 }

@@ -15,6 +15,7 @@ namespace {
 constexpr uint32_t kSensorTimeoutMs = 1000;
 constexpr uint32_t kShortReplyCapacity = 32;
 constexpr size_t kNewSerialMaxChars = 15;
+constexpr int32_t kNothingWritten = -30;
 
 // The QE8 keeps a config value that carries the character sum of its serial number: a new
 // serial number moves the value by the difference of the sums.
@@ -102,6 +103,7 @@ int32_t Korr_protocol::KDSaveInfo(const char* path) {
 }
 
 int32_t Korr_protocol::KDRestoreInfo(const char* path, const char* newSerialNumber) {
+    settingsNotInFile.clear();  // filled only by a read of the file here
     if (!settingsHeld) {
         const int32_t r = ReadInfoFile(path);
         if (r < 0) {
@@ -127,7 +129,9 @@ int32_t Korr_protocol::KDRestoreInfo(const char* path, const char* newSerialNumb
                 loggerSettings.validMask &= ~kSetSerialNumber;
             uint32_t written = loggerSettings.validMask;
             result = DeviceSettings(*link, &loggerSettings, &written, kSettingWrite);
-            if ((result < 0 && result != -35) || written == 0) {
+            // Nothing written is no restore, whatever the run reported.
+            if (written == 0 && (result >= 0 || result == -35)) result = kNothingWritten;
+            if (result < 0 && result != -35) {
                 INST_LOG(LOG_ERROR,
                          "KDRestoreInfo received error %d trying to upload device settings",
                          result);
@@ -135,10 +139,13 @@ int32_t Korr_protocol::KDRestoreInfo(const char* path, const char* newSerialNumb
             }
             break;
         }
-        case SettingsFamily::Sensor:
-            sdi->SDISetSensorAddress(sdi->sensorAddress);
+        case SettingsFamily::Sensor: {
+            const int32_t address = sdi->SDISetSensorAddress(sdi->sensorAddress);
             result = sdi->SDISetSensorCalibration(nullptr);
+            // A sensor that kept its calibration but not its address is only partly restored.
+            if (address < 0) result = result > 0 ? -35 : result < 0 ? result : address;
             break;
+        }
         case SettingsFamily::Instrument:
             if (newSerial) {
                 if (h.configFollowsSerial) {
@@ -152,6 +159,12 @@ int32_t Korr_protocol::KDRestoreInfo(const char* path, const char* newSerialNumb
             break;
         case SettingsFamily::None:
             break;
+    }
+    // What the file did not hold did not go back, however well the rest went.
+    if (!settingsNotInFile.empty()) {
+        INST_LOG(LOG_ERROR, "KDRestoreInfo found no %s in settings file %s",
+                 settingsNotInFile.c_str(), path != nullptr ? path : "");
+        if (result >= 0) result = -35;
     }
     INST_LOG(LOG_INFO, "KDRestoreInfo successfully restored device setting");
     return result;

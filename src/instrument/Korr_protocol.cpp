@@ -21,6 +21,8 @@ void Korr_protocol::ClearSettings() {
     eqnRecords = RecordSet{};
     settingsHeld = false;
     SavedFlags = 0;
+    unsavableSetting.clear();
+    settingsNotInFile.clear();
 }
 
 }  // namespace korr

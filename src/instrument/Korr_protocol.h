@@ -9,7 +9,9 @@
 //   -20 connection failed              -21 -22 -31 -32 -33 -34 from the device link
 //   -25 login refused                  -30 reply or file content not recognised
 //   -35 some settings not collected or not restored
-//   -36 device not initialised         -60 out of memory
+//   -36 device not initialised
+//   -37 a value the settings file cannot keep (a line break in it)
+//   -60 out of memory
 //   -65 the data storage chip reports a failure
 //   -80 -81 the target's loader is already listening
 //   -102 -105 -106 settings file not found, access denied, bad file handle
@@ -17,6 +19,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "device/DeviceRecords.h"
 #include "device/MORVA_Protocol.h"
@@ -82,6 +85,11 @@ class Korr_protocol {
     RecordSet eqnRecords;
     KorrLog* log;
     uint32_t SavedFlags = 0;
+    // The key of the value the last settings-file write could not keep (-37); empty when none.
+    std::string unsavableSetting;
+    // The settings the last settings file read lacked although its type's file always holds
+    // them (names separated by ", "); empty when the file was whole.
+    std::string settingsNotInFile;
 };
 
 // Whether record a sorts before record b: names compared case-blind, at most 32 characters deep;

@@ -148,6 +148,20 @@ TEST(SettingsSave, FailureStopsUnlessRepOrFactoryGoOn) {
     }
 }
 
+// A value the settings file cannot keep stops the update before anything is erased, and the box
+// names the setting.
+TEST(SettingsSave, AValueTheFileCannotKeepStopsBeforeTheErase) {
+    UpdateRig rig;
+    rig.Firmware().Settings().Set("config", "QS7:std\nsn=\"QS7-999\"");
+    EXPECT_LT(rig.Run(), 0);
+    ASSERT_EQ(rig.ui.boxes.size(), 1u);
+    EXPECT_EQ(rig.ui.boxes[0].title, "Settings Error");
+    EXPECT_NE(rig.ui.boxes[0].text.find("The value of the setting \"config\" holds a line break"),
+              std::string::npos);
+    EXPECT_EQ(rig.target.Target().Updates(), 0u);
+    EXPECT_NE(rig.Log().find("WriteInfoFile cannot keep the value of config"), std::string::npos);
+}
+
 TEST(SettingsSave, WithANewSerialNumberOnlyTheSerialNumberIsRestored) {
     UpdateRig rig(korrtest::SimQs7(), true);
     BreakSettingsFile(rig);

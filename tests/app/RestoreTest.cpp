@@ -38,15 +38,25 @@ TEST(Restore, EachFailureShowsOneBoxAndTheUpdateStillSucceeds) {
              " failed to restore some of the settings for your Quorra Series 7.\n\nPlease check "
              "the settings after this updater is finished.",
          true, SettingsOutcome::PartlyRestored},
-        {"the last setting refused",
+        {"the last setting refused",  // the one before it went back
          [](UpdateRig& rig) {
              rig.AtStatus("Restoring settings...", [&rig] {
                  rig.Firmware().SetSetFault("adccal", korrsim::SettingFault::RefusedLoud);
              });
          },
-         "The " + kCaption + " failed to restore the settings for your Quorra Series 7.\n\n" +
-             "Please try again.\n\n[Error -34]",
-         true, SettingsOutcome::NotRestored},
+         "The " + kCaption +
+             " failed to restore some of the settings for your Quorra Series 7.\n\nPlease check "
+             "the settings after this updater is finished.",
+         true, SettingsOutcome::PartlyRestored},
+        {"every setting refused",
+         [](UpdateRig& rig) {
+             rig.AtStatus("Restoring settings...", [&rig] {
+                 rig.Firmware().SetSetFault("adccal", korrsim::SettingFault::Refused);
+                 rig.Firmware().SetSetFault("config", korrsim::SettingFault::Refused);
+             });
+         },
+         "The " + kCaption + " failed to restore some of the settings for your Quorra Series 7.",
+         true, SettingsOutcome::PartlyRestored},
         {"settings file unreadable",
          [](UpdateRig& rig) {
              rig.target.Target().RunLoader(korrsim::BslLoader::State::Waiting);
@@ -76,6 +86,25 @@ TEST(Restore, EachFailureShowsOneBoxAndTheUpdateStillSucceeds) {
         }
         EXPECT_EQ(rig.ui.progress.back(), 100);
     }
+}
+
+// A file left by an unfinished update that lacks settings (cut short, say) restores what it
+// holds, names what it lacks, and is kept.
+TEST(Restore, AFileWithoutSomeSettingsNamesThem) {
+    UpdateRig rig;
+    rig.target.Target().RunLoader(korrsim::BslLoader::State::Waiting);
+    korrtest::WriteFile(rig.SettingsPath(),
+                        "***** Auto-Generated Settings File -- DO NOT EDIT *****\r\n\r\n"
+                        "type=\"QS7\"\r\nadccal=\"1.0120 0.9950 0.0004\"\r\nconf");
+    EXPECT_EQ(rig.Run(), 1);
+    ASSERT_EQ(rig.ui.boxes.size(), 1u);
+    EXPECT_EQ(rig.ui.boxes[0].text.substr(0, 66),
+              "The " + kCaption + " failed to restore some of the");
+    EXPECT_NE(rig.ui.boxes[0].text.find("The settings file did not hold: config."),
+              std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(rig.SettingsPath()));
+    EXPECT_EQ(rig.Firmware().Settings().Get("adccal"), "1.0120 0.9950 0.0004");
+    EXPECT_NE(rig.Log().find("KDRestoreInfo found no config in settings file"), std::string::npos);
 }
 
 TEST(Restore, AFileLeftByAnUnfinishedUpdateIsMovedAsideNotOverwritten) {

@@ -40,6 +40,7 @@ void CheckHeld(const korr::Korr_protocol& p) {
         for (int32_t k = 0; k < set->count; ++k) Check(Terminated(set->records[k].text));
     }
     Check(std::memchr(p.sdi->calibration1.data(), '\0', p.sdi->calibration1.size()) != nullptr);
+    Check(std::memchr(p.sdi->calibration2.data(), '\0', p.sdi->calibration2.size()) != nullptr);
 }
 
 }  // namespace

@@ -94,6 +94,8 @@ inline void FillSensor(korr::Korr_protocol& p) {
     korr::CopyText(p.sdi->identification.data(), p.sdi->identification.size(), "KORRIN  MV-XE 123");
     p.sdi->sensorAddress = '3';
     korr::CopyText(p.sdi->calibration1.data(), p.sdi->calibration1.size(), "X4 0.1 0.2 0.3");
+    p.sdi->sensorType = 'y';
+    korr::CopyText(p.sdi->calibration2.data(), p.sdi->calibration2.size(), "Xa 1.5 -0.25");
 }
 
 }  // namespace korrtest

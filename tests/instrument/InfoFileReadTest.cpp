@@ -76,6 +76,66 @@ TEST_F(InfoFileRead, LoggerNamesThatHoldOtherKeysReadBackWhole) {
     EXPECT_EQ(s.trait, 0x4001);  // a radio subchannel tells of a radio
 }
 
+// A logger's file holds its radio lines whether it has a radio or not; the radio mark says which,
+// and a file without it (older files) takes the radio lines to mean a radio.
+TEST_F(InfoFileRead, RadioMarkDecidesWhetherTheRadioComesBack) {
+    struct Case {
+        const char* mark;
+        int32_t trait;
+        bool radioBits;
+    };
+    const Case cases[] = {
+        {"", 0x4001, true}, {"radio=\"1\"\r\n", 0x4001, true}, {"radio=\"0\"\r\n", 0x4000, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mark);
+        p.loggerSettings = DeviceSettingsRecord{};
+        for (const char* type : {"Tr30", "FieldHub"}) {
+            const int deviceType = std::strcmp(type, "Tr30") == 0 ? 3 : 4;
+            ASSERT_EQ(Read(kHeader + "type=\"" + type + "\"\r\ntrait=\"16384\"\r\nrmode=\"1\"\r\n" +
+                               "rch=\"4\"\r\nrsch=\"2\"\r\n" + c.mark,
+                           deviceType),
+                      1);
+            EXPECT_EQ(p.loggerSettings.trait, c.trait) << type;
+            EXPECT_TRUE(p.loggerSettings.validMask & kSetTrait) << type;
+            EXPECT_EQ((p.loggerSettings.validMask & (kSetRadioChannel | kSetRadioSubchannel)) != 0,
+                      c.radioBits)
+                << type;
+        }
+    }
+}
+
+// The keys a whole file of the type always holds are named when they have no line; a last line
+// cut short is not read.
+TEST_F(InfoFileRead, KeysAWholeFileHoldsAreNamedWhenMissing) {
+    std::string portLines;
+    for (int i = 1; i <= 5; ++i) {
+        portLines += "Port number=\"" + std::to_string(i) + "\" value=\"" + std::to_string(i) + "\"\r\n";
+    }
+    const std::string tr3b = "type=\"Tr3b\"\r\nname=\"B\"\r\nsn=\"\"\r\nwake=\"60\"\r\npadc=\"0\"\r\n";
+    struct Case {
+        const char* name;
+        int type;
+        std::string body;
+        const char* missing;
+    };
+    const Case cases[] = {
+        {"Tr3b with the ports line", 2, tr3b + "ports=\"1 2 3 4 5\"\r\n", ""},
+        {"Tr3b with the older port lines", 2, tr3b + portLines, ""},
+        {"Tr3b without ports", 2, tr3b, "ports"},
+        {"QMINI cut inside tau", 6,
+         "type=\"QMINI\"\r\nsn=\"Q\"\r\nlang=\"1\"\r\ncontr=\"2\"\r\nfvals=\"\"\r\n"
+         "uvals=\"\"\r\ntau=\"4",
+         "tau, hadj"},
+        {"sensor without calibration", 10, "type=\"MORVA-XE\"\r\naddressInt=\"48\"", "calibration"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(Read(kHeader + c.body, c.type), 1);
+        EXPECT_EQ(p.settingsNotInFile, c.missing);
+        EXPECT_EQ(p.instrument.tau, 0);  // a cut "4" is not taken
+    }
+}
+
 TEST_F(InfoFileRead, EmptyTextsLeaveTheirBitsClear) {
     Korr_protocol from(nullptr);
     from.deviceType = 3;
@@ -233,6 +293,15 @@ TEST_F(InfoFileRead, SensorFileGivesAddressAndCalibration) {
     ASSERT_EQ(Read(korrtest::DataFile("sensor.settings.txt"), 10), 1);
     EXPECT_EQ(p.sdi->sensorAddress, '3');
     EXPECT_STREQ(p.sdi->calibration1.data(), "X4 0.1 0.2 0.3");
+    EXPECT_EQ(p.sdi->sensorType, 'y');
+    EXPECT_STREQ(p.sdi->calibration2.data(), "Xa 1.5 -0.25");
+
+    // An older file, without the type and the second string, leaves both as they were.
+    ASSERT_EQ(Read(kHeader + "type=\"MORVA-XE\"\r\naddressInt=\"52\"\r\ncalibration=\"X4 9\"\r\n", 10),
+              1);
+    EXPECT_EQ(p.sdi->sensorAddress, '4');
+    EXPECT_EQ(p.sdi->sensorType, 'y');
+    EXPECT_STREQ(p.sdi->calibration2.data(), "Xa 1.5 -0.25");
 }
 
 TEST_F(InfoFileRead, WrongOrEmptyFileChangesNothing) {

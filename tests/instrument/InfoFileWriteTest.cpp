@@ -36,6 +36,45 @@ INSTANTIATE_TEST_SUITE_P(Families, InfoFileWrite,
                                            Sample{"qe8.settings.txt", korrtest::FillQE8},
                                            Sample{"sensor.settings.txt", korrtest::FillSensor}));
 
+// A line break in a value would end its line, and the rest could be read as another key: such a
+// value is refused, naming its key, and the file that was there stays as it was.
+TEST(InfoFileWriteSafety, ValueWithALineBreakIsRefusedByName) {
+    struct Case {
+        const char* name;
+        std::function<void(Korr_protocol&)> spoil;
+        const char* key;
+    };
+    const Case cases[] = {
+        {"instrument name", [](Korr_protocol& p) {
+             korrtest::FillHV(p);
+             korr::CopyText(p.instrument.name, "HV\nsn=\"X\"");
+         }, "name"},
+        {"calibration text", [](Korr_protocol& p) {
+             korrtest::FillHV(p);
+             korr::CopyText(p.instrument.cal[1], "1.0\r2.0");
+         }, "cal01"},
+        {"logger site", [](Korr_protocol& p) {
+             korrtest::FillTr30(p);
+             korr::CopyText(p.loggerSettings.site, "Ridge\r\nsn=\"TR30-9999\"");
+         }, "site"},
+        {"sensor calibration", [](Korr_protocol& p) {
+             korrtest::FillSensor(p);
+             korr::CopyText(p.sdi->calibration2.data(), p.sdi->calibration2.size(), "Xa\n1");
+         }, "calibration2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        korrtest::TempDir dir;
+        const std::string path = dir.File("s.txt");
+        korrtest::WriteFile(path, "good settings");
+        Korr_protocol p(nullptr);
+        c.spoil(p);
+        EXPECT_EQ(p.WriteInfoFile(path.c_str()), -37);
+        EXPECT_EQ(p.unsavableSetting, c.key);
+        EXPECT_EQ(korrtest::ReadFile(path), "good settings");
+    }
+}
+
 TEST(InfoFileWriteSafety, FileIsTheOwnersAloneEvenWhenItWasOpenBefore) {
     korrtest::TempDir dir;
     const std::string path = dir.File("s.txt");

@@ -64,11 +64,30 @@ TEST_F(RecordsSerial, EquationsAreUploadedInNameOrderRenumbered) {
     EXPECT_STREQ(kp->eqnRecords.records[2].name, "Zeta 1");
 }
 
+// Short of the count the instrument gave, records were lost: the read fails, and keeps those it
+// got. Without a count from the instrument the list simply ends.
 TEST_F(RecordsSerial, ReadingStopsAtTheFirstRecordTheInstrumentCannotGive) {
     // Counted as three, but the third answers with nothing.
     firmware->UserRecords() = {"YQliCWMJU29pbAl4", "ZAllCWYJQ2xheQ==", ""};
-    ASSERT_EQ(kp->GetRecords_Serial(kp->userRecords, korr::kRecordUser), 1);
+    EXPECT_EQ(kp->GetRecords_Serial(kp->userRecords, korr::kRecordUser), -35);
     EXPECT_EQ(Held(kp->userRecords), (Texts{"YQliCWMJU29pbAl4", "ZAllCWYJQ2xheQ=="}));
+
+    firmware->SetGetFault("user 0", korrsim::SettingFault::Refused);
+    EXPECT_EQ(kp->GetRecords_Serial(kp->userRecords, korr::kRecordUser), -30);
+    EXPECT_EQ(kp->userRecords.count, 0);
+
+    firmware->SetGetFault("user 0", korrsim::SettingFault::None);
+    firmware->SetGetFault("user ", korrsim::SettingFault::Refused);  // the count query alone
+    EXPECT_EQ(kp->GetRecords_Serial(kp->userRecords, korr::kRecordUser), 1);
+    EXPECT_EQ(Held(kp->userRecords), (Texts{"YQliCWMJU29pbAl4", "ZAllCWYJQ2xheQ=="}));
+}
+
+TEST_F(RecordsSerial, RefusedUploadIsAFailure) {
+    ASSERT_EQ(kp->GetRecords_Serial(kp->eqnRecords, korr::kRecordEqn), 1);
+    firmware->EqnRecords().clear();
+    firmware->SetSetFault("eqn", korrsim::SettingFault::Refused);
+    EXPECT_EQ(kp->SetRecords_Serial(kp->eqnRecords, korr::kRecordEqn), -34);
+    EXPECT_TRUE(firmware->EqnRecords().empty());
 }
 
 TEST_F(RecordsSerial, OtherTypesAreRefused) {

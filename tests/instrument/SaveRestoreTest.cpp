@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "instrument/InfoFile.h"
 #include "instrument/InstrumentFixture.h"
 
 using namespace korr;
@@ -69,6 +70,47 @@ TEST_F(SaveRestoreTest, RestoreWithoutHeldSettingsOrFile) {
     ASSERT_GT(Connect(), 0);
     EXPECT_EQ(kp->KDRestoreInfo(dir.File("missing.txt").c_str(), nullptr), -102);
     EXPECT_TRUE(Logged("KDRestoreInfo received error -102 trying to read device settings from"));
+}
+
+// A setting the new firmware refuses ("Error", which the link does not retry) is not back, in
+// whichever step it falls: the restore says so, and the rest still goes back.
+TEST_F(SaveRestoreTest, EveryRefusedStepMakesThePartialRestoreKnown) {
+    struct Case {
+        const char* code;
+        const char* refused;  // the set command's key
+        const char* restored;  // a setting that still goes back
+    };
+    const Case cases[] = {
+        {"QS7", "adccal", "config"},   // a plain setting
+        {"TM", "sample", "sn"},        // the sample step, the last one
+        {"QMINI", "tau", "sn"},        // tau of the hadj and tau step
+        {"QVX", "p", "tadj"},          // p of the p and pv step
+        {"QE8", "user", "tadj"},       // the user records' upload
+        {"HV", "cal", "sn"},           // the calibration list
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        MakeInstrument(c.code);
+        kp = std::make_unique<Korr_protocol>(&log);
+        const korrsim::SettingsSnapshot before = firmware->Snapshot();
+        ASSERT_GT(Connect(), 0);
+        ASSERT_EQ(kp->KDSaveInfo(path.c_str()), 1);
+        BootNewFirmware();
+        firmware->SetSetFault(c.refused, korrsim::SettingFault::Refused);
+        ASSERT_GT(Connect(), 0);
+        EXPECT_EQ(kp->KDRestoreInfo(path.c_str(), nullptr), -35);
+        EXPECT_EQ(firmware->Snapshot().at(c.restored), before.at(c.restored));
+        kp->KDDisconnect(false);
+    }
+}
+
+// A logger restore that wrote nothing is no restore, even where no single command failed.
+TEST_F(SaveRestoreTest, LoggerRestoreThatWritesNothingFails) {
+    MakeLogger(korrsim::kTr3bKeys, "TR3B 2.04");
+    ASSERT_GT(Connect(), 0);
+    korrtest::WriteFile(path, std::string(kInfoFileHeader) + "type=\"Tr3b\"\r\n");
+    EXPECT_EQ(kp->KDRestoreInfo(path.c_str(), nullptr), -30);
+    EXPECT_TRUE(Logged("KDRestoreInfo received error -30 trying to upload device settings"));
 }
 
 TEST_F(SaveRestoreTest, FirmwareVerdict) {

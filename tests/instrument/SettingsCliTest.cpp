@@ -50,6 +50,37 @@ TEST(SettingsCli, SaveThenRestoreAfterNewFirmware) {
     EXPECT_TRUE(Has(r.out, "sn:              QE8-51234\n")) << r.out;
 }
 
+// A settings file cut short restores what it holds and names what it lacks; a value the file
+// cannot keep is refused by name, and the file is not written.
+TEST(SettingsCli, WhatTheFileDoesNotHoldIsNamed) {
+    korrtest::PtyDeviceServer server;
+    ASSERT_TRUE(server.Ok());
+    auto& qe8 = server.Attach<korrsim::SettingsFirmware>(*korrsim::FindInstrumentProfile("QE8"));
+    korrtest::TempDir dir;
+    const std::string file = dir.File("qe8.settings.txt");
+    korrtest::SpawnResult r = Served(server, {"settings", "save", "--port", server.Path(), file});
+    ASSERT_EQ(r.status, 0) << r.out;
+    const std::string whole = korrtest::ReadFile(file);
+    korrtest::WriteFile(file, whole.substr(0, whole.find("tadj=\"") + 8));
+
+    qe8.FactoryReset();
+    r = Served(server, {"settings", "restore", "--port", server.Path(), file});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Has(r.out, "error -35: the settings file does not hold tadj, tau, hadj; they were "
+                           "not restored"))
+        << r.out;
+    EXPECT_EQ(qe8.Settings().Get("sn"), "QE8-51234");
+    EXPECT_EQ(qe8.Settings().Get("tadj"), "0");
+
+    qe8.Settings().Set("config", "48213\nsn=\"QE8-99999\"");
+    r = Served(server, {"settings", "save", "--port", server.Path(), file});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Has(r.out, "error -37: the value of \"config\" holds a line break, which the "
+                           "settings file cannot keep"))
+        << r.out;
+    EXPECT_EQ(korrtest::ReadFile(file), whole.substr(0, whole.find("tadj=\"") + 8));
+}
+
 std::string FirstLine(const std::string& text) {
     return text.substr(0, text.find('\n'));
 }

@@ -178,4 +178,15 @@ TEST_F(SettingsTest, RefusedSettingsAreSkipped) {
     EXPECT_STREQ(kp->instrument.hadj, "1.023, -0.004 (rev B)");
 }
 
+// hadj alone is not kept: the restore writes tau and hadj together.
+TEST_F(SettingsTest, HadjWithoutTauIsNotCollected) {
+    MakeInstrument("QMINI");
+    ASSERT_GT(Connect(), 0);
+    firmware->SetGetFault("tau", korrsim::SettingFault::Refused);
+    EXPECT_EQ(kp->GetInstInfo(kInstHadjTau), -30);
+    EXPECT_EQ(kp->instrumentFlags & kInstHadjTau, 0u);
+    firmware->SetGetFault("hadj", korrsim::SettingFault::Refused);  // no hadj at all
+    EXPECT_EQ(kp->GetInstInfo(kInstHadjTau), 1);
+}
+
 }  // namespace
