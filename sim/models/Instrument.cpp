@@ -21,6 +21,11 @@ Instrument::~Instrument() {
     link_.AttachDevice(nullptr);
 }
 
+void Instrument::TakeLine() {
+    link_.AttachDevice(this);
+    link_.SetDeviceBaud(mode_ == Mode::Loader ? type_.loaderBaud : kFirmwareBaud);
+}
+
 void Instrument::SetFirmware(std::unique_ptr<InstrumentFirmware> firmware) {
     firmware_ = std::move(firmware);
     if (firmware_) firmware_->SetLoaderEntry([this] { EnterLoader(); });

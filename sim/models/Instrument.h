@@ -44,6 +44,9 @@ class Instrument : public Device {
     // Power is back: the instrument starts from its flash. Program memory unchanged since the
     // factory start runs the factory firmware again.
     void PowerOn();
+    // The instrument's cable goes into the port another instrument was on: the line now
+    // carries this one's bytes, at the speed of whatever it runs.
+    void TakeLine();
     bool Powered() const { return mode_ != Mode::Off; }
     // A restart slower than the type's (a cold instrument, a slow oscillator).
     void SetRestartTime(TimeUs restart) { restart_ = restart; }

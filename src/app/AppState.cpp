@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "app/SettingsOrigin.h"
+
 namespace korr {
 
 namespace fs = std::filesystem;
@@ -34,7 +36,10 @@ AppState InitialState(const AppSetup& setup) {
 }
 
 std::string SettingsFilePath(const AppState& state) {
-    return (fs::path(state.dataFolder) / (state.productName + ".settings.txt")).string();
+    const std::string name = state.portName.empty()
+                                 ? SharedSettingsFileName(state.productName)
+                                 : PortSettingsFileName(state.productName, state.portName);
+    return (fs::path(state.dataFolder) / name).string();
 }
 
 std::string PortText(const AppState& state) {

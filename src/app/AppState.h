@@ -23,6 +23,14 @@ inline constexpr float kBuiltinWriteIncrement = 0.5897633f;  // 35328 / 59902
 inline constexpr int kEraseProgressStep = 1;
 inline constexpr size_t kNewSerialNumberMax = 15;
 
+// What an update does with a settings file that an unfinished update left and that nothing ties
+// to the instrument now connected.
+enum class LeftSettingsChoice {
+    Ask,        // the person decides (the window, a terminal)
+    KeepAside,  // keep the file aside and save this instrument's own (no one to ask)
+    Restore,    // restore it: asked for on purpose
+};
+
 struct AppState {
     std::string productName;  // display name of the product being updated
     std::string caption;      // the build's product + " Firmware Updater"; never retargeted
@@ -33,6 +41,7 @@ struct AppState {
     bool replaceSerialNumber = false;
     std::string newSerialNumber;  // the newSNstr text
     bool dontEraseData = false;
+    LeftSettingsChoice leftSettingsChoice = LeftSettingsChoice::Ask;
     bool dryRun = false;  // stop before the loader starts
     std::string portName;
     int selectedPort = 0;
@@ -67,7 +76,8 @@ void ApplySwitches(const std::vector<std::string>& arguments, AppSetup* setup);
 // The state at start-up: product texts, modes, files and progress constants.
 AppState InitialState(const AppSetup& setup);
 
-// data folder + product + ".settings.txt"
+// The settings file of the instrument on the chosen port: data folder + product + "." + port +
+// ".settings.txt" (data folder + product + ".settings.txt" without a port).
 std::string SettingsFilePath(const AppState& state);
 // The text that names the chosen port in messages: its list entry, else its name.
 std::string PortText(const AppState& state);

@@ -4,9 +4,11 @@
 #include <string>
 
 #include "app/SettingsFiles.h"
+#include "app/SettingsOrigin.h"
 #include "app/UpdateSession.h"
 #include "instrument/InfoFile.h"
 #include "instrument/InfoFileLookup.h"
+#include "instrument/InstrumentMissing.h"
 #include "instrument/WholeFile.h"
 #include "serial/Clock.h"
 
@@ -17,6 +19,10 @@ namespace {
 constexpr int kSettingsReadings = 3;
 constexpr int32_t kSettingsUnconfirmed = -30;  // the instrument's replies did not agree
 constexpr const char* kDryRunSuffix = ".dry-run";
+
+bool Collected(int32_t r) {
+    return r >= 0 || r == -35;  // -35: some settings could not be read, the rest are saved
+}
 
 // Names the value that kept the settings out of the file, for the save's box.
 std::string UnsavableNote(const Korr_protocol& protocol) {
@@ -30,32 +36,39 @@ std::string UnsavableNote(const Korr_protocol& protocol) {
 int32_t UpdateSession::SaveSettings() {
     if (!deviceInfo_.saveRestore) return 1;
     SetStatus("Saving settings for this " + state_.productName + "...");
-    const bool leftFile = FileExists(state_.settingsFilePath);
-    if (leftFile && LeftFileIsThisInstruments()) {
-        log_->Print(LOG_ERROR, kHostTag,
-                    "The settings file of an unfinished update belongs to this instrument; its "
-                    "settings come back from it");
-        dryRun_.leftFileUsed = true;
-        return 1;
+    // Files of updaters before the per-port files are looked at too.
+    std::string left = state_.settingsFilePath;
+    if (!FileExists(left)) left = SharedSettingsPath();
+    const bool leftFile = FileExists(left);
+    if (state_.dryRun && leftFile) {
+        // A dry run leaves a left file where it is and proves the save on a file of its own.
+        std::string leftText;
+        const bool readable = ReadWholeFile(left.c_str(), &leftText) >= 0 &&
+                              InfoFileDeviceType(leftText.c_str()) == deviceInfo_.type;
+        if (readable && LeftFileIsThisInstruments(left, leftText)) {
+            dryRun_.leftFileUsed = true;
+            return 1;
+        }
+        dryRun_.leftFileAside = true;
+    } else if (leftFile) {
+        const int32_t settled = SettleLeftFile(left);
+        if (settled < 0) return settled;
+        if (settled > 0) {
+            dryRun_.leftFileUsed = true;
+            return 1;
+        }
     }
-    // A dry run leaves a left file where it is and proves the save on a file of its own.
     const std::string path =
         state_.dryRun ? state_.settingsFilePath + kDryRunSuffix : state_.settingsFilePath;
-    int32_t r = 1;
-    if (state_.dryRun) {
-        dryRun_.leftFileAside = leftFile;
-    } else if ((r = MoveLeftSettingsAside()) < 0) {
-        return r;
-    }
-    r = SaveAndConfirm(path);
+    int32_t r = SaveAndConfirm(path);
     if (state_.dryRun) {
         std::error_code ec;
         std::filesystem::remove(path, ec);
     }
-    if (r >= 0) {
+    if (r >= 0 || r == -35) {
         savedThisRun_ = !state_.dryRun;
         dryRun_.settingsChecked = true;
-        return r;
+        return r == -35 ? AskAboutMissingSettings() : r;
     }
     const std::string note = UnsavableNote(protocol_);
     if (!state_.repMode && !state_.factoryMode) {
@@ -71,27 +84,24 @@ int32_t UpdateSession::SaveSettings() {
     return 1;
 }
 
-// A settings file at this point was left by an update that did not finish; the instrument
-// may now hold factory settings, and the file the only copy of its own.
-int32_t UpdateSession::MoveLeftSettingsAside() {
-    const std::string& path = state_.settingsFilePath;
-    std::string moved;
-    const int32_t r = MoveAside(path, WallTime() + LocalUtcOffset(), &moved);
-    if (r == 0) return 1;
+// What could not be read is lost with the erase: the person decides before it happens.
+int32_t UpdateSession::AskAboutMissingSettings() {
+    missingSettings_ = JoinNames(SettingsNotCollected(protocol_));
+    log_->Print(LOG_ERROR, kHostTag, "These settings could not be read and are not saved: %s",
+                missingSettings_.c_str());
     TextArgs a = Args();
-    if (r < 0) {
-        log_->Print(LOG_ERROR, kHostTag, "Could not move the settings file %s aside (%d)",
-                    path.c_str(), r);
-        a.error = r;
-        Show(Box::SettingsMoveFailed, a);
-        return r;
+    a.detail = missingSettings_;
+    if (ui_.PlatformMessageBox(BoxBody(Box::SettingsIncomplete, a),
+                               BoxTitle(Box::SettingsIncomplete, a), kBoxOkCancel) == kAnswerOk) {
+        log_->Print(LOG_ERROR, kHostTag, "Going on without the settings that could not be read");
+        return 1;
     }
-    log_->Print(LOG_ERROR, kHostTag, "Moved the settings file of an unfinished update to %s",
-                moved.c_str());
-    ui_.PointToFile(FileRole::SettingsMovedAside, moved);
-    a.path = moved;
-    Show(Box::SettingsMovedAside, a);
-    return 1;
+    // Nothing was erased: the instrument still holds everything, the file must not pass for
+    // the settings of an unfinished update.
+    std::error_code ec;
+    std::filesystem::remove(state_.settingsFilePath, ec);
+    missingSettings_.clear();
+    return kUpdateCancelled;
 }
 
 // The settings file is the only copy of the instrument's settings once the flash is erased, and
@@ -99,10 +109,13 @@ int32_t UpdateSession::MoveLeftSettingsAside() {
 // twice and kept only when both readings agree.
 int32_t UpdateSession::SaveAndConfirm(const std::string& path) {
     int32_t r = kSettingsUnconfirmed;
-    for (int attempt = 0; attempt < kSettingsReadings && r < 0; ++attempt) {
+    for (int attempt = 0; attempt < kSettingsReadings && !Collected(r); ++attempt) {
         r = protocol_.KDSaveInfo(path.c_str());
-        if (r < 0) break;
-        if (InstrumentHoldsTheFile(path, true)) return r;
+        if (!Collected(r)) break;
+        if (InstrumentHoldsTheFile(path, true)) {
+            if (path == state_.settingsFilePath) RecordOrigin();
+            return r;
+        }
         log_->Print(LOG_ERROR, kHostTag, "Two readings of the settings differ; reading again");
         r = kSettingsUnconfirmed;
     }
@@ -113,44 +126,21 @@ int32_t UpdateSession::SaveAndConfirm(const std::string& path) {
     return r;
 }
 
-// A file left by an update that got past the erase holds the instrument's own settings, while
-// the instrument, on its new firmware, may hold only the values that firmware starts with;
-// saving over the file would lose them. The file is this instrument's when the serial numbers
-// agree, or when the instrument runs this updater's firmware with the blank serial number of
-// new firmware (or keeps none at all), or when it holds just what the file says.
-bool UpdateSession::LeftFileIsThisInstruments() {
-    std::string left, now;
-    const bool read = ReadSettingsBesideFile(state_.settingsFilePath, &left, &now);
-    protocol_.settingsHeld = false;  // what comes back is the file, not this reading
-    if (!read) return false;
-    auto serial = [](const std::string& text) {
-        return std::string(FindFileValue(text, "sn").value_or(""));
-    };
-    const std::string leftSerial = serial(left), nowSerial = serial(now);
-    if (!leftSerial.empty() && nowSerial == leftSerial) return true;
-    // Without a serial number to go by, an instrument on this updater's firmware is taken to be
-    // the one the unfinished update was working on.
-    const bool blank = nowSerial.find_first_not_of('0') == std::string::npos;
-    if (blank && static_cast<uint32_t>(deviceInfo_.version) == state_.updaterFirmwareVersion)
-        return true;
-    return InstrumentHoldsLeftFile(left, now);
-}
-
-// A file that says just what the instrument holds now lost nothing when its update stopped
-// (before the erase, or on an instrument whose settings are these same values): moving it
-// aside would only pile up copies of the same settings. A reading the line changed differs,
-// so the instrument is read again on new connections before the file is called another's.
-bool UpdateSession::InstrumentHoldsLeftFile(const std::string& left, const std::string& now) {
-    bool holds = HoldsAllOf(left, now);
-    for (int attempt = 1; attempt < kSettingsReadings && !holds; ++attempt) {
-        holds = InstrumentHoldsTheFile(state_.settingsFilePath, true);
+// The file says where its settings came from, so that a later update can tell whether they
+// are the instrument's own.
+void UpdateSession::RecordOrigin() {
+    std::string text;
+    if (ReadWholeFile(state_.settingsFilePath.c_str(), &text) < 0) return;
+    SettingsOrigin origin;
+    origin.type = DeviceTypeInfo(deviceInfo_.type).code;
+    origin.version = deviceInfo_.versionText;
+    origin.serial = FindFileValue(text, "sn").value_or("");
+    origin.port = state_.portName;
+    origin.time = LocalTimeText(WallTime() + LocalUtcOffset());
+    const int32_t r = WriteWholeFile(state_.settingsFilePath.c_str(), text + OriginLines(origin));
+    if (r < 0) {
+        log_->Print(LOG_ERROR, kHostTag, "Could not add the origin to the settings file (%d)", r);
     }
-    protocol_.settingsHeld = false;
-    if (holds) {
-        log_->Print(LOG_INFO, kHostTag,
-                    "The instrument holds the settings of the left settings file");
-    }
-    return holds;
 }
 
 // Reads the instrument's settings again and compares them with the settings file, setting by
@@ -180,7 +170,7 @@ bool UpdateSession::HoldsAllOf(const std::string& file, const std::string& now) 
 bool UpdateSession::ReadSettingsBesideFile(const std::string& path, std::string* saved,
                                            std::string* now) {
     const std::string scratch = path + ".check";
-    const bool read = protocol_.KDSaveInfo(scratch.c_str()) >= 0 &&
+    const bool read = Collected(protocol_.KDSaveInfo(scratch.c_str())) &&
                       ReadWholeFile(path.c_str(), saved) >= 0 &&
                       ReadWholeFile(scratch.c_str(), now) >= 0;
     std::error_code ec;
@@ -216,12 +206,30 @@ void UpdateSession::HoldNewSerialNumberOnly() {
 void UpdateSession::RestoreSettings() {
     StepProgress(2);
     SetStatus("Restoring settings...");
+    if (!deviceInfo_.saveRestore) {
+        settingsOutcome_ = SettingsOutcome::NotKept;
+        return;
+    }
+    // Settings that were never saved can not come back, whatever is written now.
+    const bool nothingSaved = settingsNotRetrieved_ || noFileOfItsOwn_;
     const bool newNumber = state_.replaceSerialNumber && !state_.newSerialNumber.empty();
     if (settingsNotRetrieved_ && newNumber) HoldNewSerialNumberOnly();
-    if (!deviceInfo_.saveRestore || settingsNotRetrieved_) return;
+    if (settingsNotRetrieved_ || noFileOfItsOwn_) {
+        settingsOutcome_ = SettingsOutcome::NotRestored;
+        return;
+    }
 
     const int32_t r = RestoreAndConfirm(newNumber ? state_.newSerialNumber.c_str() : nullptr);
     restoreSucceeded_ = r >= 0;
+    if (nothingSaved) {
+        settingsOutcome_ = SettingsOutcome::NotRestored;
+    } else if (r >= 0) {
+        settingsOutcome_ =
+            missingSettings_.empty() ? SettingsOutcome::Restored : SettingsOutcome::PartlyRestored;
+    } else {
+        settingsOutcome_ =
+            r == -35 ? SettingsOutcome::PartlyRestored : SettingsOutcome::NotRestored;
+    }
     if (restoreSucceeded_) return;
     TextArgs a = Args();
     a.error = r;

@@ -29,6 +29,20 @@ uint32_t BeepFor(MessageKind kind) {
 
 }  // namespace
 
+const char* SettingsOutcomeName(SettingsOutcome outcome) {
+    switch (outcome) {
+        case SettingsOutcome::NotKept:
+            return "none kept";
+        case SettingsOutcome::Restored:
+            return "restored";
+        case SettingsOutcome::PartlyRestored:
+            return "partly restored";
+        case SettingsOutcome::NotRestored:
+            break;
+    }
+    return "not restored";
+}
+
 uint32_t ElapsedSeconds(uint32_t startMs, uint32_t nowMs) {
     return (nowMs - startMs) / 1000;
 }
@@ -134,7 +148,7 @@ void UpdateSession::SetReplaceSerialNumber(bool on) {
 }
 
 void UpdateSession::SetNewSerialNumber(const std::string& text) {
-    state_.newSerialNumber = text.substr(0, kNewSerialNumberMax);
+    state_.newSerialNumber = text;  // checked whole at Start
 }
 
 bool UpdateSession::ConfirmQuit() {
@@ -197,10 +211,14 @@ void UpdateSession::ShowCalibrationNotice(int deviceType) {
 
 // ---- The frame ----------------------------------------------------------------------------
 
-void UpdateSession::StartRequested() {
+bool UpdateSession::StartRequested() {
+    // A serial number goes into a command line: one that would break it is refused before
+    // anything starts.
+    if (SerialNumberRefused()) return false;
     ui_.SetEnabled(Control::btnStart, false);
     ui_.SetEnabled(Control::btnClose, false);
     ui_.SetEnabled(Control::UpdateFirmware1, false);
+    return true;
 }
 
 int32_t UpdateSession::timerStartTimer() {
@@ -246,7 +264,10 @@ void UpdateSession::ClearLastUpdate() {
     deviceInfo_ = DeviceInfo{};
     settingsNotRetrieved_ = false;
     restoreSucceeded_ = false;
+    noFileOfItsOwn_ = false;
     keptSettings_.clear();
+    settingsOutcome_ = SettingsOutcome::NotRestored;
+    missingSettings_.clear();
     savedThisRun_ = false;
     loaderTrouble_ = LoaderTrouble::None;
     loaderRepeats_ = 0;
@@ -380,6 +401,7 @@ void UpdateSession::LeaveUpdating() {
     ui_.SetText(Control::newSNstr, "");
     ui_.SetEnabled(Control::cbCommPort, true);
     ui_.SetBusyCursor(false);
+    settingsLock_.reset();
     state_.updateRunning = false;
 }
 

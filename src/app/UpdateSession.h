@@ -11,6 +11,7 @@
 #include "app/AppState.h"
 #include "app/DryRun.h"
 #include "app/UpdateOutcome.h"
+#include "app/FileLock.h"
 #include "app/UserInterface.h"
 #include "app/UserTexts.h"
 #include "bsl/KorrBSLHost.h"
@@ -31,6 +32,17 @@ inline constexpr int32_t kUpdateTooOld = -120;
 inline constexpr int32_t kUpdateWrongDevice = -121;
 inline constexpr int32_t kUpdateBatteryLow = -130;
 inline constexpr int32_t kNoLoader = -112;  // the firmware says it has no loader
+inline constexpr int32_t kUpdateSettingsFileBusy = -140;  // another update uses the settings file
+
+// What became of the instrument's settings in the last update.
+enum class SettingsOutcome {
+    NotKept,         // the device type keeps no settings across an update
+    Restored,        // all saved and all back
+    PartlyRestored,  // some did not go back, or some could not be saved
+    NotRestored,     // none went back
+};
+// "restored", "partly restored", "not restored", "none kept".
+const char* SettingsOutcomeName(SettingsOutcome outcome);
 
 class UpdateSession {
   public:
@@ -46,7 +58,8 @@ class UpdateSession {
     bool EraseWarningDue() const;
 
     // Start and Update Firmware: the controls that must not be used until the frame ends.
-    void StartRequested();
+    // False, with a box and nothing started, when the new serial number can not be sent.
+    bool StartRequested();
     // The update frame (what the Start timer runs): window state, timing, final messages.
     int32_t timerStartTimer();
     // The steps of one update; 1 or a negative code.
@@ -91,6 +104,9 @@ class UpdateSession {
     const DeviceInfo& Device() const { return deviceInfo_; }
     // Where the settings ended up when they are not (all) in the instrument; empty otherwise.
     const std::string& KeptSettingsFile() const { return keptSettings_; }
+    SettingsOutcome SettingsResult() const { return settingsOutcome_; }
+    // The settings that could not be read before the erase, joined; empty when none.
+    const std::string& MissingSettings() const { return missingSettings_; }
     // What stopped a failed loader step (None when no loader step failed), and its words.
     LoaderTrouble LoaderFailure() const { return loaderTrouble_; }
     std::string LoaderFailureMeaning() const;
@@ -114,14 +130,24 @@ class UpdateSession {
     int32_t CheckFirmwareSupported();
     int32_t AskAboutNewerFirmware();
     int32_t CheckBattery();
+    bool SerialNumberRefused();
+    int32_t LockSettingsFile();
     int32_t SaveSettings();
     int32_t SaveAndConfirm(const std::string& path);
-    bool LeftFileIsThisInstruments();
-    bool InstrumentHoldsLeftFile(const std::string& left, const std::string& now);
+    int32_t AskAboutMissingSettings();
+    void RecordOrigin();
+    int32_t SettleLeftFile(const std::string& left);
+    bool LeftFileIsThisInstruments(const std::string& left, const std::string& leftText);
+    bool InstrumentHoldsLeftFile(const std::string& left, const std::string& leftText,
+                                 const std::string& now);
+    bool ChooseToRestore(Box question, const std::string& left, const std::string& leftText);
+    int32_t MoveAsideFile(const std::string& path, const std::string& text);
+    void TakeOverFile(const std::string& left);
+    void ChooseFileForLoader();
+    std::string SharedSettingsPath() const;
     bool InstrumentHoldsTheFile(const std::string& path, bool wholeFile = false);
     bool HoldsAllOf(const std::string& file, const std::string& now) const;
     bool ReadSettingsBesideFile(const std::string& path, std::string* saved, std::string* now);
-    int32_t MoveLeftSettingsAside();
     int32_t EndDryRun();
     int32_t StartLoader();
     int32_t ProgramFlash();
@@ -173,6 +199,7 @@ class UpdateSession {
     DeviceInfo deviceInfo_;
     bool settingsNotRetrieved_ = false;
     bool restoreSucceeded_ = false;
+    bool noFileOfItsOwn_ = false;  // the loader case found files, none of them tied to it
     LoaderTrouble loaderTrouble_ = LoaderTrouble::None;
     uint32_t loaderRepeats_ = 0;
     DryRunFindings dryRun_;
@@ -180,6 +207,9 @@ class UpdateSession {
     bool savedThisRun_ = false;  // this update wrote the settings file
     UpdateStage stage_ = UpdateStage::Checking;
     UpdateOutcome outcome_;
+    SettingsOutcome settingsOutcome_ = SettingsOutcome::NotRestored;
+    std::string missingSettings_;
+    std::unique_ptr<FileLock> settingsLock_;
     uint32_t startTime_ = 0;
     int32_t result_ = 0;
 };

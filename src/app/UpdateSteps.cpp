@@ -56,7 +56,9 @@ Box PortFailureBox(int32_t error) {
 }  // namespace
 
 int32_t UpdateSession::UpdateInstrument() {
-    int32_t r = Connect();
+    int32_t r = LockSettingsFile();
+    if (r < 0) return r;
+    r = Connect();
     if (r < 0 && !LoaderListening(r)) return r;
     StepProgress(2);
     if (LoaderListening(r)) {
@@ -65,6 +67,7 @@ int32_t UpdateSession::UpdateInstrument() {
         FillDeviceInfo(host_.image.type, kLoaderVersionUnknown, 0, &deviceInfo_);
         if ((r = CheckImageFits()) < 0) return r;
         dryRun_.loaderListening = true;
+        if (!state_.dryRun) ChooseFileForLoader();
     } else {
         if ((r = CheckDeviceType()) < 0) return r;
         if ((r = CheckImageFits()) < 0) return r;

@@ -69,10 +69,42 @@ constexpr BoxText kBoxes[] = {
      "It could not move that file aside, so it will not save new settings over it.\n\n"
      "Please move the file yourself and try again.\n\n[Error {error}]"},
     {Box::SettingsMovedAside, "Settings Kept", MessageKind::Information,
-     "An earlier update of your {product} did not finish and left its settings file.\n"
-     "Those settings may be the only copy of your {product}'s own settings, so the {caption}\n"
-     "moved the file to\n\"{path}\"\nbefore saving the settings again.\n\n"
-     "The command \"korrbsl settings restore\" puts its settings back."},
+     "An earlier update did not finish and left the settings saved at {time} from the "
+     "instrument on {detail}.\n"
+     "Those settings may be the only copy of that instrument's own settings, so the {caption}\n"
+     "moved the file to\n\"{path}\"\nbefore saving this {product}'s own settings.\n\n"
+     "The command \"korrbsl settings restore\" puts its settings back into the instrument "
+     "they came from."},
+    {Box::SettingsIncomplete, "Settings Incomplete", MessageKind::Warning,
+     "The {caption} could not read these settings from your {product}:\n{detail}\n\n"
+     "The settings file holds all the others. Loading the new firmware erases the settings "
+     "it could not read.\n\n"
+     "Click OK to load the new firmware without them.\n"
+     "Click CANCEL to stop; nothing has been erased."},
+    {Box::LeftSettingsQuestion, "Settings Of Another Update", MessageKind::Warning,
+     "An update that did not finish left the settings saved at {time} from the instrument "
+     "on {detail}:\n\"{path}\"\n"
+     "Nothing shows that they are this {product}'s own.\n\n"
+     "Click OK to restore those settings into this {product}.\n"
+     "Click CANCEL to keep that file aside and save this {product}'s own settings."},
+    {Box::LeftSettingsLoaderQuestion, "Settings Of Another Update", MessageKind::Warning,
+     "Your {product} is waiting in its firmware loader, so its settings can only come from a "
+     "file that an unfinished update left, and nothing shows which file is its own.\n"
+     "The newest was saved at {time} from the instrument on {detail}:\n\"{path}\"\n\n"
+     "Click OK to restore those settings into this {product}.\n"
+     "Click CANCEL to restore none of them; the files are kept."},
+    {Box::LeftSettingsNotRestored, "Settings Not Restored", MessageKind::Warning,
+     "Your {product} is waiting in its firmware loader, so its settings can only come from a "
+     "file; nothing shows which of the files that unfinished updates left is its own. The "
+     "{caption} restores none of them; they are kept in\n\"{path}\".\n\n"
+     "The command \"korrbsl settings restore\" puts the right one back."},
+    {Box::SettingsFileBusy, "Settings Error", MessageKind::Error,
+     "The settings file for the {product} on Comm Port \"{port}\"\n\"{path}\"\n"
+     "is in use by another update ({detail}).\n\n"
+     "Please let that update finish, or choose another Comm Port."},
+    {Box::SerialNumberRefused, "Serial Number Error", MessageKind::Error,
+     "The new serial number can not be given to your {product}: {detail}.\n\n"
+     "Please type another serial number."},
     {Box::LoaderMissing, "Firmware Loader Error", MessageKind::Error,
      "This {product} does not have a working firmware loader.\n\nPlease contact Korrin for help."},
     {Box::LoaderSilent, "Firmware Loader Error", MessageKind::Error,
@@ -227,6 +259,7 @@ constexpr Field kFields[] = {
     {"version", [](const TextArgs& a) { return a.version; }},
     {"error", [](const TextArgs& a) { return std::to_string(a.error); }},
     {"detail", [](const TextArgs& a) { return a.detail; }},
+    {"time", [](const TextArgs& a) { return a.time; }},
 };
 
 }  // namespace

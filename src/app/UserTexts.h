@@ -1,7 +1,7 @@
 #pragma once
 // Every text the updater shows a person, as data: a title, a kind and a template whose
-// {caption}, {product}, {port}, {device}, {version}, {error}, {file}, {path} and {detail} are
-// filled in when the box is shown.
+// {caption}, {product}, {port}, {device}, {version}, {error}, {file}, {path}, {detail} and {time}
+// are filled in when the box is shown.
 
 #include <cstdint>
 #include <string>
@@ -26,6 +26,12 @@ enum class Box {
     SettingsSave,
     SettingsMoveFailed,
     SettingsMovedAside,
+    SettingsIncomplete,
+    LeftSettingsQuestion,
+    LeftSettingsLoaderQuestion,
+    LeftSettingsNotRestored,
+    SettingsFileBusy,
+    SerialNumberRefused,
     LoaderMissing,
     LoaderSilent,
     InfoEraseError,
@@ -79,6 +85,7 @@ struct TextArgs {
     std::string version = {};
     std::string detail = {};  // what exactly is wrong, where a box says it
     int32_t error = 0;
+    std::string time = {};  // when a settings file was saved
 };
 
 const BoxText& FindBox(Box box);

@@ -9,11 +9,13 @@
 #include <memory>
 #include <string>
 
+#include "app/SerialNumberRule.h"
 #include "cli/ErrorText.h"
 #include "cli/PortAccess.h"
 #include "device/DeviceTypes.h"
 #include "instrument/InfoFile.h"
 #include "instrument/InfoFileLookup.h"
+#include "instrument/InstrumentMissing.h"
 #include "instrument/Korr_protocol.h"
 #include "instrument/WholeFile.h"
 #include "log/KorrLog.h"
@@ -96,12 +98,27 @@ int RunSave(const SettingsOptions& o, CommandLog& commandLog) {
                                     "\" holds a line break, which the settings file cannot keep";
         return ReportError(r, meaning.c_str());
     }
+    if (r == -35) {
+        // The file holds the rest; what it lacks must not go unnoticed.
+        std::fprintf(stderr,
+                     "saved the settings of the %s to %s without these, which could not "
+                     "be read: %s\n",
+                     info.displayName, o.file.c_str(),
+                     korr::JoinNames(korr::SettingsNotCollected(kp)).c_str());
+    }
     if (r < 0) return Fail(r);
     std::printf("saved the settings of the %s to %s\n", info.displayName, o.file.c_str());
     return kExitOk;
 }
 
 int RunRestore(const SettingsOptions& o, CommandLog& commandLog) {
+    // The number goes to the device inside a command line, as the update's does.
+    if (!o.newSerial.empty()) {
+        const std::string problem = korr::SerialNumberProblem(o.newSerial);
+        if (!problem.empty()) {
+            return ReportUsageError("settings restore", "--new-serial is refused: " + problem);
+        }
+    }
     std::string text;
     if (int32_t r = korr::ReadWholeFile(o.file.c_str(), &text); r < 0) return Fail(r);
     korr::Korr_protocol kp(commandLog.Log());  // holds no settings: the restore reads the file

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/SerialNumberRule.h"
 #include "app/UpdateSession.h"
 #include "cli/DataFolder.h"
 #include "cli/ErrorText.h"
@@ -31,6 +32,7 @@ struct UpdateOptions {
     std::string newSerial;
     bool dontErase = false;
     bool yes = false;
+    bool restoreLeftSettings = false;
     bool dryRun = false;
     bool json = false;
     bool simulate = false;
@@ -68,6 +70,7 @@ constexpr CodeText kResultTexts[] = {
     {.code = -120, .text = "the instrument's firmware is too old for an update"},
     {.code = -121, .text = "the instrument is of another type"},
     {.code = -130, .text = "the instrument's battery is too low"},
+    {.code = -140, .text = "another update uses this instrument's settings file"},
 };
 
 // A failed loader step says whether the loader refused or the line damaged what went to and fro;
@@ -104,8 +107,10 @@ std::optional<int> CheckUsage(const UpdateOptions& o, const CLI::App& sub) {
         return UsageError("--firmware needs --rep or --factory");
     if (!o.newSerial.empty() && !o.factory) return UsageError("--new-serial needs --factory");
     if (o.dontErase && !o.factory) return UsageError("--dont-erase needs --factory");
-    if (o.newSerial.size() > korr::kNewSerialNumberMax)
-        return UsageError("--new-serial takes at most 15 characters");
+    if (!o.newSerial.empty()) {
+        const std::string problem = korr::SerialNumberProblem(o.newSerial);
+        if (!problem.empty()) return UsageError("--new-serial is refused: " + problem);
+    }
     if (o.simulate && korrsim::FindInstrumentType(o.sim.type) == nullptr)
         return UsageError("unknown simulated device type \"" + o.sim.type + "\"");
     return std::nullopt;
@@ -159,6 +164,37 @@ std::string NextCommandLine(const korr::UpdateOutcome& outcome, const std::strin
     return "Next: " + command + " (puts the kept settings back)";
 }
 
+// Another instrument's settings go into this one only when asked for on purpose: a question
+// nobody can answer keeps the file aside.
+korr::LeftSettingsChoice LeftSettingsChoiceFor(const UpdateOptions& o, bool terminal) {
+    if (o.restoreLeftSettings) return korr::LeftSettingsChoice::Restore;
+    if (o.yes || !terminal) return korr::LeftSettingsChoice::KeepAside;
+    return korr::LeftSettingsChoice::Ask;
+}
+
+// The end of the last line: what became of the settings.
+std::string SettingsEnding(const korr::UpdateSession& session) {
+    const std::string& kept = session.KeptSettingsFile();
+    const std::string& missing = session.MissingSettings();
+    switch (session.SettingsResult()) {
+        case korr::SettingsOutcome::Restored:
+            return " and its settings restored.";
+        case korr::SettingsOutcome::NotKept:
+            return "; it keeps no settings across an update.";
+        case korr::SettingsOutcome::PartlyRestored:
+            if (!missing.empty()) {
+                return "; some of its settings could not be saved and are lost (" + missing + ")" +
+                       (kept.empty() ? "." : "; the settings file is kept in " + kept + ".");
+            }
+            return "; its settings did not all go back" +
+                   (kept.empty() ? std::string(".") : " and are kept in " + kept + ".");
+        case korr::SettingsOutcome::NotRestored:
+            break;
+    }
+    return "; its settings were NOT restored" +
+           (kept.empty() ? std::string(".") : " (the settings file is kept in " + kept + ").");
+}
+
 // The last lines: what happened, what the instrument holds now and what goes on from there.
 void ReportResult(const UpdateOptions& o, korr::UpdateSession& session, int32_t result,
                   uint32_t seconds) {
@@ -176,7 +212,12 @@ void ReportResult(const UpdateOptions& o, korr::UpdateSession& session, int32_t 
             .Add("log", state.errorLogPath)
             .Add("settings-kept", session.KeptSettingsFile())
             .Add("instrument", korr::HoldsName(outcome.holds))
-            .Add("next", next);
+            .Add("next", next)
+            .Add("settings-missing", session.MissingSettings());
+        if (!o.dryRun) {
+            line.Add("settings", result >= 0 ? korr::SettingsOutcomeName(session.SettingsResult())
+                                             : "not restored");
+        }
         if (o.dryRun) line.Add("dry-run", true);
         line.Write(stdout);
         return;
@@ -202,16 +243,8 @@ void ReportResult(const UpdateOptions& o, korr::UpdateSession& session, int32_t 
         return;
     }
     const char* simulated = o.simulate ? "simulated " : "";
-    if (session.KeptSettingsFile().empty()) {
-        std::printf("The %s%s was updated to %s and its settings restored.\n", simulated,
-                    state.productName.c_str(), session.Host().image.name);
-    } else {
-        std::printf(
-            "The %s%s was updated to %s; its settings did not all go back and are kept "
-            "in %s.\n",
-            simulated, state.productName.c_str(), session.Host().image.name,
-            session.KeptSettingsFile().c_str());
-    }
+    std::printf("The %s%s was updated to %s%s\n", simulated, state.productName.c_str(),
+                session.Host().image.name, SettingsEnding(session).c_str());
 }
 
 // What a stop asked for now will do, said at once: the update may still run for a while.
@@ -232,8 +265,15 @@ const char* StopWillDo(korr::UpdateStage stage) {
            "instead of stopping.";
 }
 
-int ExitStatus(int32_t result, const CliUserInterface& ui) {
-    if (result >= 0) return kExitOk;
+int ExitStatus(int32_t result, const CliUserInterface& ui, const korr::UpdateSession& session,
+               bool dryRun) {
+    if (result >= 0) {
+        if (dryRun) return kExitOk;  // nothing was erased, nothing had to come back
+        const korr::SettingsOutcome s = session.SettingsResult();
+        const bool allBack =
+            s == korr::SettingsOutcome::Restored || s == korr::SettingsOutcome::NotKept;
+        return allBack ? kExitOk : kExitSettingsNotBack;
+    }
     return ui.Cancelled() ? kExitCancelled : kExitFailed;
 }
 
@@ -268,8 +308,10 @@ int RunUpdate(const UpdateOptions& o, const CLI::App& sub, CommandLog& log) {
         setup.portName = sim->Port();
     }
     log.ConcernPort(setup.portName, o.simulate);
-    CliUserInterface ui({.json = o.json, .yes = o.yes, .askTerminal = ::isatty(0) == 1});
+    const bool terminal = ::isatty(0) == 1;
+    CliUserInterface ui({.json = o.json, .yes = o.yes, .askTerminal = terminal});
     korr::UpdateSession session(ui, setup, log.Log());
+    session.State().leftSettingsChoice = LeftSettingsChoiceFor(o, terminal);
     const int32_t prepared = Prepare(o, session);
     if (prepared < 0) {
         ReportResult(o, session, prepared, 0);
@@ -290,14 +332,14 @@ int RunUpdate(const UpdateOptions& o, const CLI::App& sub, CommandLog& log) {
         interrupts.Poll();
     });
 
-    session.StartRequested();
+    if (!session.StartRequested()) return kExitUsage;
     const uint32_t start = korr::TickMs();
     const int32_t result = session.timerStartTimer();
     const uint32_t seconds = korr::ElapsedSeconds(start, korr::TickMs());
     korr::SetEventPump(nullptr);
     ui.EndLine();
     ReportResult(o, session, result, seconds);
-    return ExitStatus(result, ui);
+    return ExitStatus(result, ui, session, o.dryRun);
 }
 
 }  // namespace
@@ -315,7 +357,12 @@ void RegisterUpdateCommand(CLI::App& app, Commands& commands) {
                   "--dont-erase");
     sub->add_option("--new-serial", o->newSerial, "give the instrument this serial number");
     sub->add_flag("--dont-erase", o->dontErase, "keep the instrument's stored data");
-    sub->add_flag("--yes", o->yes, "answer OK to every OK/Cancel question");
+    sub->add_flag("--yes", o->yes,
+                  "answer OK to every OK/Cancel question (a settings file of another update is "
+                  "kept aside, not restored)");
+    sub->add_flag("--restore-left-settings", o->restoreLeftSettings,
+                  "restore a settings file an unfinished update left even when nothing ties it "
+                  "to this instrument");
     sub->add_flag("--dry-run", o->dryRun,
                   "run every check up to the first erase, then stop without starting the "
                   "loader: exit 0 when a real update would go ahead");

@@ -8,6 +8,8 @@ namespace korrcli {
 
 // A question answered Cancel ended the update.
 inline constexpr int kExitCancelled = 3;
+// Updated, but the instrument's settings are not all back.
+inline constexpr int kExitSettingsNotBack = 4;
 
 void RegisterUpdateCommand(CLI::App& app, Commands& commands);
 

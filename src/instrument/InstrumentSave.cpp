@@ -90,6 +90,13 @@ int32_t Korr_protocol::KDSaveInfo(const char* path) {
                  written);
         return written;
     }
+    // Some settings could not be read: the file holds the rest, and the caller must know that
+    // an erase now would lose what is missing. (A logger's request word asks every model for
+    // settings only some models have, so its -35 is no sign of a loss.)
+    if (result == -35 && h.family == SettingsFamily::Instrument) {
+        INST_LOG(LOG_ERROR, "KDSaveInfo saved the device settings without some it could not read");
+        return -35;
+    }
     INST_LOG(LOG_INFO,
              "KDSaveInfo successfully retreived and saved device settings to a temp file");
     return 1;

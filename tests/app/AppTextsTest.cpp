@@ -2,8 +2,11 @@
 // kept settings files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/AppState.h"
 #include "app/SettingsFiles.h"
+#include "app/SettingsOrigin.h"
 #include "app/UserTexts.h"
 #include "support/TempDir.h"
 
@@ -110,6 +113,56 @@ TEST(SettingsFilesTest, MovesALeftFileAsideUnderItsDateAndTime) {
     EXPECT_EQ(moved, dir.File("Quorra Series 7.settings.2026-12-01_09-30-05-2.txt"));
     EXPECT_EQ(korrtest::ReadFile(dir.File("Quorra Series 7.settings.2026-12-01_09-30-05.txt")),
               "REAL");
+}
+
+// A port's name goes into a file name: no path separator or odd character may come with it.
+TEST(SettingsFileNames, OnePerPortAndLeftFilesToldFromFilesMovedAside) {
+    EXPECT_EQ(PortSettingsFileName("Quorra Series 7", "/dev/ttyUSB0"),
+              "Quorra Series 7.ttyUSB0.settings.txt");
+    EXPECT_EQ(PortTag("COM3"), "COM3");
+    EXPECT_EQ(PortTag("/dev/serial/by-id/usb-FTDI:A1 B"), "usb-FTDI_A1_B");
+    EXPECT_EQ(PortTag(".."), "_..");
+
+    korrtest::TempDir dir;
+    struct Case {
+        const char* name;
+        bool left, aside;
+    } cases[] = {
+        {"Quorra Series 7.settings.txt", true, false},
+        {"Quorra Series 7.ttyUSB0.settings.txt", true, false},
+        {"Quorra Series 7.settings.2026-12-01_09-30-05.txt", false, true},
+        {"Quorra Series 7.ttyUSB0.settings.2026-12-01_09-30-05-2.txt", false, true},
+        {"Quorra Series 7.ttyUSB0.settings.txt.lock", false, false},
+        {"Quorra Series 7 Firmware Updater.errors.txt", false, false},
+        {"Quorra 8.ttyUSB0.settings.txt", false, false},
+    };
+    for (const Case& c : cases) korrtest::WriteFile(dir.File(c.name), "x");
+    const std::vector<std::string> left = LeftSettingsFiles(dir.Path().string(), "Quorra Series 7");
+    const std::vector<std::string> aside =
+        AsideSettingsFiles(dir.Path().string(), "Quorra Series 7");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(std::count(left.begin(), left.end(), dir.File(c.name)), c.left ? 1 : 0);
+        EXPECT_EQ(std::count(aside.begin(), aside.end(), dir.File(c.name)), c.aside ? 1 : 0);
+    }
+}
+
+// The origin lines are invisible to the settings and cannot be broken by what they record.
+TEST(SettingsFileNames, OriginLinesReadBackAndStandAside) {
+    SettingsOrigin o{.type = "QS7",
+                     .version = "QS7 3.55",
+                     .serial = "",
+                     .port = "ttyUSB0\r\nsn=\"X",
+                     .time = "2026-12-01 09:30:05"};
+    const std::string settings = "type=\"QS7\"\r\nadccal=\"1 1 0\"\r\n";
+    const std::string file = settings + OriginLines(o);
+    EXPECT_EQ(WithoutOrigin(file), settings);
+    const SettingsOrigin back = ReadOrigin(file);
+    EXPECT_EQ(back.port, "ttyUSB0");
+    EXPECT_EQ(back.time, o.time);
+    EXPECT_EQ(back.serial, "");
+    EXPECT_FALSE(TellsApart("00000000"));
+    EXPECT_TRUE(TellsApart("TM-310556"));
 }
 
 }  // namespace

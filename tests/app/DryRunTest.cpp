@@ -44,7 +44,12 @@ int32_t DryRunLeavingTheInstrumentAlone(UpdateRig& rig) {
 size_t SettingsFilesIn(const UpdateRig& rig) {
     size_t n = 0;
     for (const auto& entry : fs::directory_iterator(rig.dir.Path())) {
-        if (entry.path().filename().string().rfind("Quorra Series 7.settings", 0) == 0) ++n;
+        const std::string name = entry.path().filename().string();
+        const bool lock = name.size() > 5 && name.substr(name.size() - 5) == ".lock";
+        if (name.rfind("Quorra Series 7.", 0) == 0 && name.find(".settings") != std::string::npos &&
+            !lock) {
+            ++n;
+        }
     }
     return n;
 }

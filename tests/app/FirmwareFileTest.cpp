@@ -23,7 +23,7 @@ TEST(OpenFirmwareFile, AQuorra8FileRetargetsEverythingButTheCaption) {
     EXPECT_EQ(s.productName, "Quorra 8");
     EXPECT_EQ(s.caption, "Quorra Series 7 Firmware Updater");
     EXPECT_EQ(s.updaterFirmwareVersion, 210u);
-    EXPECT_EQ(s.settingsFilePath, rig.dir.File("Quorra 8.settings.txt"));
+    EXPECT_EQ(s.settingsFilePath, rig.dir.File("Quorra 8.sim0.settings.txt"));
     EXPECT_FLOAT_EQ(s.writeProgressIncrement, 35328.0f / 60940.0f);
     EXPECT_EQ(rig.ui.texts[Control::userText2], "QE8 2.10");
     EXPECT_EQ(rig.ui.texts[Control::userText1], "This utility updates Quorra 8 firmware to");

@@ -20,13 +20,14 @@ TEST(Restore, EachFailureShowsOneBoxAndTheUpdateStillSucceeds) {
         std::function<void(UpdateRig&)> arrange;
         std::string text;  // the box text before any note on the kept file
         bool fileKept;
+        SettingsOutcome outcome;
     } cases[] = {
         {"no settings file",
          [](UpdateRig& rig) { rig.target.Target().RunLoader(korrsim::BslLoader::State::Waiting); },
          "The " + kCaption +
              " couldn't find the settings file for your Quorra Series 7.\n\nPlease try again or "
              "contact Korrin for help.",
-         false},
+         false, SettingsOutcome::NotRestored},
         {"some settings refused",
          [](UpdateRig& rig) {
              rig.AtStatus("Restoring settings...", [&rig] {
@@ -36,7 +37,7 @@ TEST(Restore, EachFailureShowsOneBoxAndTheUpdateStillSucceeds) {
          "The " + kCaption +
              " failed to restore some of the settings for your Quorra Series 7.\n\nPlease check "
              "the settings after this updater is finished.",
-         true},
+         true, SettingsOutcome::PartlyRestored},
         {"the last setting refused",  // the one before it went back
          [](UpdateRig& rig) {
              rig.AtStatus("Restoring settings...", [&rig] {
@@ -46,7 +47,7 @@ TEST(Restore, EachFailureShowsOneBoxAndTheUpdateStillSucceeds) {
          "The " + kCaption +
              " failed to restore some of the settings for your Quorra Series 7.\n\nPlease check "
              "the settings after this updater is finished.",
-         true},
+         true, SettingsOutcome::PartlyRestored},
         {"every setting refused",
          [](UpdateRig& rig) {
              rig.AtStatus("Restoring settings...", [&rig] {
@@ -55,7 +56,7 @@ TEST(Restore, EachFailureShowsOneBoxAndTheUpdateStillSucceeds) {
              });
          },
          "The " + kCaption + " failed to restore some of the settings for your Quorra Series 7.",
-         true},
+         true, SettingsOutcome::PartlyRestored},
         {"settings file unreadable",
          [](UpdateRig& rig) {
              rig.target.Target().RunLoader(korrsim::BslLoader::State::Waiting);
@@ -63,7 +64,7 @@ TEST(Restore, EachFailureShowsOneBoxAndTheUpdateStillSucceeds) {
          },
          "The " + kCaption + " failed to restore the settings for your Quorra Series 7.\n\n" +
              "Please try again.\n\n[Error -21]",
-         true},
+         true, SettingsOutcome::NotRestored},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -75,6 +76,7 @@ TEST(Restore, EachFailureShowsOneBoxAndTheUpdateStillSucceeds) {
         EXPECT_EQ(rig.ui.boxes[0].text.substr(0, c.text.size()), c.text);
         EXPECT_EQ(std::filesystem::exists(rig.SettingsPath()), c.fileKept);
         EXPECT_EQ(rig.Session().KeptSettingsFile().empty(), !c.fileKept);
+        EXPECT_EQ(rig.Session().SettingsResult(), c.outcome);
         if (c.fileKept) {
             EXPECT_NE(rig.ui.boxes[0].text.find("The settings file is kept in\n\"" +
                                                 rig.SettingsPath() + "\""),
@@ -113,7 +115,7 @@ TEST(Restore, AFileLeftByAnUnfinishedUpdateIsMovedAsideNotOverwritten) {
     EXPECT_EQ(rig.ui.boxes[0].title, "Settings Kept");
     const std::string aside = rig.ui.PathOf(FileRole::SettingsMovedAside);
     ASSERT_FALSE(aside.empty());
-    EXPECT_EQ(aside.rfind(rig.dir.File("Quorra Series 7.settings.2"), 0), 0u) << aside;
+    EXPECT_EQ(aside.rfind(rig.dir.File("Quorra Series 7.sim0.settings.2"), 0), 0u) << aside;
     EXPECT_EQ(korrtest::ReadFile(aside), "the instrument's own settings\n");
     EXPECT_NE(rig.ui.boxes[0].text.find(aside), std::string::npos);
     EXPECT_NE(rig.ui.boxes[0].text.find("korrbsl settings restore"), std::string::npos);

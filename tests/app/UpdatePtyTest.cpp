@@ -89,7 +89,7 @@ TEST_F(PtyUpdate, SighupDuringTheUploadEndsSayingWhatIsLeftAndWhatGoesOn) {
     update.Signal(SIGHUP);
     EXPECT_EQ(update.Wait(30000), 1) << update.Output();
     const std::string all = update.Output();
-    const std::string kept = dir.File("data/Korrin/KorrBSL/Quorra Series 7.settings.txt");
+    const std::string kept = dir.File("data/Korrin/KorrBSL/Quorra Series 7.port.settings.txt");
     EXPECT_TRUE(Has(all, "Asked to end. Stopping at the loader's next step")) << all;
     EXPECT_TRUE(Has(all, "error -40: the update was stopped\nThe Quorra Series 7 is "
                          "half-programmed and waits in its firmware loader: it cannot start its "

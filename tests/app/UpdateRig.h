@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
+#include "app/SettingsOrigin.h"
 #include "app/UpdateSession.h"
 #include "host/SimUpdateTarget.h"
 #include "models/SettingsFirmware.h"
@@ -30,11 +32,13 @@ inline korrsim::SimOptions SimThermion() {
 }
 
 struct UpdateRig {
+    // The data folder is the rig's own unless one is given (several instruments, one folder).
     explicit UpdateRig(const korrsim::SimOptions& options = SimQs7(), bool factory = false,
-                       bool rep = false)
-        : target(options, *korrsim::FindInstrumentType(options.type), false) {
+                       bool rep = false, const std::string& port = "sim0",
+                       const std::string& folder = "")
+        : target(options, *korrsim::FindInstrumentType(options.type), false, port) {
         korr::AppSetup setup;
-        setup.dataFolder = dir.Path().string();
+        setup.dataFolder = folder.empty() ? dir.Path().string() : folder;
         setup.factoryMode = factory;
         setup.repMode = rep;
         setup.verboseLog = true;
@@ -67,7 +71,12 @@ struct UpdateRig {
             }
         };
     }
-    std::string SettingsPath() const { return dir.File("Quorra Series 7.settings.txt"); }
+    // The settings file of the instrument on the rig's port.
+    std::string SettingsPath() const {
+        return (std::filesystem::path(session->State().dataFolder) /
+                korr::PortSettingsFileName("Quorra Series 7", target.Port()))
+            .string();
+    }
     std::string Log() const { return ReadFile(session->State().errorLogPath); }
     double NowMs() { return target.Bench().NowMs(); }
 

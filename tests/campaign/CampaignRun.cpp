@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/UpdateSession.h"
+#include "campaign/CampaignSupport.h"
 #include "core/Random.h"
 #include "firmware/ImageSegments.h"
 #include "host/SimUpdateTarget.h"
@@ -41,51 +42,6 @@ constexpr Kind kKinds[] = {{"QS7", ""}, {"TM", ""}, {"QE8", "QE8 2-10.txt"}};
 enum class State { Old, Newer, Damaged, LoaderActive, LoaderWaiting };
 constexpr const char* kStateNames[] = {"old firmware", "newer firmware", "damaged firmware",
                                        "loader active", "loader waiting"};
-
-// A data folder of its own for each seed, in memory where the system has it.
-class Folder {
-  public:
-    Folder() {
-        char inMemory[] = "/dev/shm/korr_campaign_XXXXXX";
-        char onDisk[] = "/tmp/korr_campaign_XXXXXX";
-        const char* made = ::mkdtemp(inMemory);
-        if (made == nullptr) made = ::mkdtemp(onDisk);
-        path_ = made != nullptr ? made : "";
-    }
-    ~Folder() {
-        std::error_code ec;
-        if (!path_.empty()) fs::remove_all(path_, ec);
-    }
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
-    const std::string& Path() const { return path_; }
-
-  private:
-    std::string path_;
-};
-
-// The bytes an image puts into flash, and whether the flash holds exactly those.
-bool FlashHolds(const korrsim::Flash& flash, const korr::FirmwareImage& image, std::string* why) {
-    std::vector<korr::ImageSegment> segments;
-    if (korr::ListImageSegments(image.text, segments) != 1) return false;
-    for (const korr::ImageSegment& s : segments) {
-        for (uint32_t i = 0; i < s.Bytes(); ++i) {
-            if (flash.Read(s.address + i) != korr::SegmentByte(image.text, s, i)) {
-                char text[64];
-                std::snprintf(text, sizeof text, "flash differs at %05X", s.address + i);
-                *why = text;
-                return false;
-            }
-        }
-    }
-    for (int i = 0; i < korr::kVectorCount; ++i) {
-        if (flash.Word(korr::kVectorBase + 2u * static_cast<uint32_t>(i)) != image.vectors[i]) {
-            *why = "vector table differs";
-            return false;
-        }
-    }
-    return true;
-}
 
 class SeedRun {
   public:
@@ -380,6 +336,8 @@ const char* OutcomeName(Outcome outcome) {
             return "not recovered";
         case Outcome::SettingsLost:
             return "settings lost";
+        case Outcome::WrongInstrument:
+            return "settings written into the wrong instrument";
         case Outcome::Unclear:
             return "unclear failure";
         case Outcome::Hang:
@@ -389,6 +347,7 @@ const char* OutcomeName(Outcome outcome) {
 }
 
 SeedResult RunSeed(uint64_t seed, const std::string& logPath) {
+    if (IsBenchSeed(seed)) return RunBenchSeed(seed, logPath);
     SeedRun run(seed, logPath);
     return run.Run();
 }

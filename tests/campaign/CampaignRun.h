@@ -9,12 +9,13 @@
 namespace korrcampaign {
 
 enum class Outcome {
-    FirstTry,      // updated at the first try
-    Recovered,     // the first run failed with a clear error, a retry updated it
-    NotRecovered,  // no retry brought the instrument back
-    SettingsLost,  // updated, but its settings are not what they were
-    Unclear,       // a run failed without exactly one error box, or claimed a success it had not
-    Hang,          // virtual time ran past any sensible bound
+    FirstTry,         // updated at the first try
+    Recovered,        // the first run failed with a clear error, a retry updated it
+    NotRecovered,     // no retry brought the instrument back
+    SettingsLost,     // updated, but its settings are not what they were (and no file kept them)
+    WrongInstrument,  // an instrument ended with another instrument's settings
+    Unclear,          // a run failed without exactly one error box, or claimed a success it had not
+    Hang,             // virtual time ran past any sensible bound
 };
 
 struct SeedResult {
@@ -27,6 +28,11 @@ struct SeedResult {
 
 // Runs one seed. The log of every run goes to logPath when it is not empty.
 SeedResult RunSeed(uint64_t seed, const std::string& logPath);
+
+// One seed in ten is a bench: two instruments of the same product on one port, one after the
+// other (an unfinished update of A, then B, then A again).
+bool IsBenchSeed(uint64_t seed);
+SeedResult RunBenchSeed(uint64_t seed, const std::string& logPath);
 
 const char* OutcomeName(Outcome outcome);
 

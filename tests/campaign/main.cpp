@@ -23,7 +23,7 @@ constexpr unsigned kWallSecondsPerSeed = 120;  // a child still busy then is hun
 
 struct Tally {
     uint64_t seeds = 0, firstTry = 0, failedClearly = 0, recovered = 0, notRecovered = 0,
-             settingsLost = 0, crashes = 0, unclear = 0;
+             settingsLost = 0, wrongInstrument = 0, crashes = 0, unclear = 0;
     std::vector<std::string> bad;
 };
 
@@ -92,6 +92,9 @@ void Count(Tally& t, uint64_t seed) {
         case Outcome::SettingsLost:
             ++t.settingsLost;
             break;
+        case Outcome::WrongInstrument:
+            ++t.wrongInstrument;
+            break;
         case Outcome::Unclear:
             ++t.unclear;
             break;
@@ -103,19 +106,20 @@ void Count(Tally& t, uint64_t seed) {
 }
 
 void PrintTable(const Tally& t) {
-    std::printf("| %-34s | %8s |\n", "seeds", std::to_string(t.seeds).c_str());
-    std::printf("|%s|%s|\n", std::string(36, '-').c_str(), std::string(10, '-').c_str());
+    std::printf("| %-55s | %8s |\n", "seeds", std::to_string(t.seeds).c_str());
+    std::printf("|%s|%s|\n", std::string(57, '-').c_str(), std::string(10, '-').c_str());
     const std::pair<const char*, uint64_t> rows[] = {
         {"updated at the first try", t.firstTry},
         {"failed with a clear error", t.failedClearly},
         {"recovered", t.recovered},
         {"not recovered (must be 0)", t.notRecovered},
         {"settings lost (must be 0)", t.settingsLost},
+        {"settings written into the wrong instrument (must be 0)", t.wrongInstrument},
         {"unclear failures (must be 0)", t.unclear},
         {"crashes or hangs (must be 0)", t.crashes},
     };
     for (const auto& [name, count] : rows) {
-        std::printf("| %-34s | %8llu |\n", name, static_cast<unsigned long long>(count));
+        std::printf("| %-55s | %8llu |\n", name, static_cast<unsigned long long>(count));
     }
     for (const std::string& line : t.bad) std::printf("%s\n", line.c_str());
 }
@@ -160,5 +164,5 @@ int main(int argc, char** argv) {
     Tally t;
     for (uint64_t s = first; s < first + seeds; ++s) Count(t, s);
     PrintTable(t);
-    return t.notRecovered + t.settingsLost + t.unclear + t.crashes == 0 ? 0 : 1;
+    return t.notRecovered + t.settingsLost + t.wrongInstrument + t.unclear + t.crashes == 0 ? 0 : 1;
 }

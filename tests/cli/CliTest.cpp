@@ -33,4 +33,15 @@ TEST(Cli, UsageErrorsExitTwoWithOneLine) {
     }
 }
 
+// A serial number goes to the device inside a command line: a line end in it is refused before
+// the file or the port is touched.
+TEST(Cli, SettingsRestoreRefusesASerialNumberThatWouldSplitTheCommand) {
+    auto r = Korrbsl({"settings", "restore", "--port", "ttyNONE9", "/nonexistent/settings.txt",
+                      "--new-serial", "A1\rset -i X"});
+    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_NE(r.out.find("--new-serial is refused: it holds the character code 0x0D"),
+              std::string::npos)
+        << r.out;
+}
+
 }  // namespace

@@ -43,7 +43,9 @@ class ScriptedUserInterface : public korr::UserInterface {
     int PlatformMessageBox(const std::string& text, const std::string& title,
                            uint32_t flags) override {
         int answer = korr::kAnswerOk;
-        if (!answers.empty()) {
+        if (answerer) {
+            answer = answerer(title, text);
+        } else if (!answers.empty()) {
             answer = answers.front();
             answers.pop_front();
         }
@@ -80,6 +82,8 @@ class ScriptedUserInterface : public korr::UserInterface {
     }
 
     std::deque<int> answers;  // for the platform boxes, in order; OK when empty
+    // A person who answers by what a box says; takes the place of `answers` when set.
+    std::function<int(const std::string& title, const std::string& text)> answerer;
     std::function<void()> onEvents;
     std::function<void()> onBox;
 

@@ -189,8 +189,7 @@ void TfrmMain::PortsChanged() {
 // ---- Buttons and commands -----------------------------------------------------------------
 
 void TfrmMain::btnStartClick() {
-    if (!session_) return;
-    session_->StartRequested();
+    if (!session_ || !session_->StartRequested()) return;
     timerStart.start();
 }
 
